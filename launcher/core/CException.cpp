@@ -1,0 +1,3 @@
+#include "CException.h"
+
+void throwWin32Error(std::uint32_t code) { throw new CException(code); }

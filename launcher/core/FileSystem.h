@@ -1,0 +1,19 @@
+//===- FileSystem.h - File and registry queries of the launcher -----------===//
+#pragma once
+
+#include "WindowsApi.h"
+
+#include <cstddef>
+
+// Reads a registry value as text. False when the key or value cannot be read,
+// or the text does not end within the buffer.
+bool readRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
+                        DWORD size);
+
+// True when a file of that path exists. A name without a directory is looked
+// for along OpenFile's search order.
+bool fileExists(const char* path);
+
+// The platform's temporary directory, with its trailing backslash. The buffer
+// keeps what it held when the platform does not answer.
+void getTempDirectory(char (&buffer)[MAX_PATH]);

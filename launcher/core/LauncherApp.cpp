@@ -1,0 +1,161 @@
+#include "LauncherApp.h"
+
+#include "BoundedText.h"
+#include "CException.h"
+#include "FileSystem.h"
+#include "DialogSupport.h"
+#include "resource.h"
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+LauncherApp theApp;
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+    }
+}
+
+} // namespace
+
+LauncherApp& app() { return theApp; }
+
+void LauncherApp::start(const char* commandTail) {
+    if (commandTail == nullptr || *commandTail == '\0')
+        interactive = 1;
+    // A requirement string that does not fit is refused whole: a cut one could
+    // accept VMs that the whole one does not.
+    if (commandTail != nullptr && !copyText(requirement, commandTail))
+        commandTailTooLong = true;
+    LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
+    getTempDirectory(tempDirectory);
+    writeProbeClass();
+    if (interactive)
+        runInteractive();
+    else
+        runListMode();
+}
+
+void LauncherApp::runInteractive() {
+    if (!readPayload()) {
+        char text[kMaxPath] = {};
+        LoadStringA(instance, IDS_USAGE, text, sizeof text);
+        MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+        return;
+    }
+    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc, 0);
+    raiseHeldFailure();
+}
+
+void LauncherApp::runListMode() {
+    if (commandTailTooLong)
+        return;
+    vmList.searchAndReport(requirement);
+}
+
+bool LauncherApp::readPayload() {
+    payload.scan(instance);
+    PayloadRecord* first = payload.record(0);
+    PayloadRecord* second = payload.record(1);
+    PayloadRecord* third = payload.record(2);
+    if (first == nullptr || !equalsIgnoringCase(first->name, "commandline") || second == nullptr ||
+        !equalsIgnoringCase(second->name, "url") || third == nullptr)
+        return false;
+
+    // Texts without their NUL within the buffer make the payload unacceptable
+    // rather than being cut.
+    char text[payload::kTextBufferSize];
+    char address[payload::kTextBufferSize];
+    if (!first->readText(payload.file, text) || !second->readText(payload.file, address))
+        return false;
+    copyText(requirement, text);
+    copyText(downloadAddress, address);
+    copyText(installerFileName, third->name);
+    return true;
+}
+
+bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
+    return copyText(out, tempDirectory) && joinPath(out, "QvxVersion.class");
+}
+
+void LauncherApp::writeProbeClass() {
+    char path[kMaxPath];
+    if (!probeClassPath(path))
+        throwWin32Error(ERROR_FILENAME_EXCED_RANGE);
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PROBE_CLASS), "JAVACLASS");
+    if (resource == nullptr)
+        throwWin32Error(GetLastError());
+    DWORD size = SizeofResource(nullptr, resource);
+    HGLOBAL loaded = LoadResource(nullptr, resource);
+    if (loaded == nullptr)
+        throwWin32Error(GetLastError());
+    const void* bytes = LockResource(loaded);
+
+    WinFile file;
+    file.createForWriting(path);
+    probeClassWritten = true;
+    file.write(bytes, size);
+}
+
+void LauncherApp::deleteProbeClass() {
+    char path[kMaxPath];
+    if (probeClassWritten && probeClassPath(path))
+        std::remove(path);
+}
+
+void LauncherApp::cleanUp() {
+    payload.deleteAll(tempDirectory, 0);
+    payload.closeFile();
+    deleteProbeClass();
+}
+
+int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
+    char format[1024] = {};
+    char message[1024] = {};
+    LoadStringA(instance, stringId, format, sizeof format);
+    std::va_list args;
+    va_start(args, type);
+    formatText(message, sizeof message, format, args);
+    va_end(args);
+    return MessageBoxA(owner, message, caption, type);
+}
+
+bool LauncherApp::runInstaller(HWND, JavaVm& vm) {
+    char className[kMaxPath];
+    copyText(className, installerFileName);
+    stripExtension(className);
+
+    ShowCursor(TRUE);
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    payload.extractAll(tempDirectory, 0);
+    ShowCursor(FALSE);
+
+    vm.runClass(tempDirectory, className, nullptr);
+    return true;
+}
+
+void LauncherApp::holdFailure(CException* failure) {
+    if (heldFailure == nullptr)
+        heldFailure = failure;
+    else
+        delete failure;
+}
+
+void LauncherApp::raiseHeldFailure() {
+    if (CException* failure = heldFailure) {
+        heldFailure = nullptr;
+        throw failure;
+    }
+}

@@ -1,0 +1,66 @@
+//===- LauncherApp.h - The launcher's run state and flow ------------------===//
+//
+// One static object, theApp, holds everything a run of the launcher knows: its
+// mode, the requirement string, the temporary directory, the texts taken from
+// the payload, the payload table and the VM list. The dialogs reach it through
+// app().
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "Path.h"
+#include "Payload.h"
+#include "VmList.h"
+#include "WindowsApi.h"
+
+class CException;
+
+class LauncherApp {
+public:
+    LauncherApp() = default;
+    virtual ~LauncherApp() = default;
+    LauncherApp(const LauncherApp&) = delete;
+    LauncherApp& operator=(const LauncherApp&) = delete;
+
+    void start(const char* commandTail);
+    void cleanUp();
+
+    bool readPayload();
+    void runInteractive();
+    void runListMode();
+
+    void writeProbeClass();
+    void deleteProbeClass();
+    bool probeClassPath(char (&out)[kMaxPath]) const;
+
+    // Loads string id, formats it with the arguments and shows it in a message
+    // box under the caption. Returns the box's answer.
+    int showMessage(HWND owner, UINT stringId, UINT type, ...);
+
+    // Writes the payload into the temporary directory and starts the installer
+    // class under vm. Raises when the payload cannot be written.
+    bool runInstaller(HWND owner, JavaVm& vm);
+
+    // A dialog procedure that catches a CException parks it here and ends its
+    // dialog; whoever opened the dialog raises it again once the dialog is gone.
+    void holdFailure(CException* failure);
+    void raiseHeldFailure();
+    bool failureHeld() const { return heldFailure != nullptr; }
+
+    HINSTANCE instance = nullptr;
+    int interactive = 0;
+    char requirement[kMaxPath] = {};
+    char tempDirectory[kMaxPath] = {};
+    char caption[kMaxPath] = {};
+    char installerFileName[kMaxPath] = {};
+    char downloadAddress[kMaxPath] = {};
+    Payload payload;
+    VmList vmList;
+
+private:
+    CException* heldFailure = nullptr;
+    bool probeClassWritten = false;
+    bool commandTailTooLong = false;
+};
+
+LauncherApp& app();

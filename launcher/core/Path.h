@@ -1,0 +1,49 @@
+//===- Path.h - Path routines over fixed text buffers ---------------------===//
+//
+// Paths are NUL-terminated 8-bit texts in buffers of kMaxPath characters. The
+// routines compare single bytes: the separator is the backslash, the extension
+// mark the full stop. None allocates; none writes past the buffer it is given.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstddef>
+
+constexpr std::size_t kMaxPath = 260;
+
+// Appends a backslash unless the text ends in one. False, text unchanged, when
+// there is no room for it.
+bool ensureTrailingBackslash(char* text, std::size_t size);
+
+// Removes one trailing backslash, if there is one.
+void stripTrailingBackslash(char* text);
+
+// Appends component to path with exactly one backslash between them (one
+// trailing backslash of the component is dropped, a leading one kept). False,
+// path unchanged, when the result would not fit.
+bool joinPath(char* path, std::size_t size, const char* component);
+
+// The text after the last backslash of path (less one trailing backslash).
+// False, out unwritten, when the path holds no backslash or out is too small.
+bool fileNameOf(const char* path, char* out, std::size_t size);
+
+// Cuts name at its last full stop; false, and no change, when there is none.
+bool stripExtension(char* name);
+
+// Turns every vertical bar into a NUL: a file-dialog filter from the string
+// table becomes the platform's NUL-separated form.
+void splitFilter(char* text);
+
+// True for a name that stands for one file in its directory: not empty, not
+// "." or "..", and free of backslashes, slashes and colons.
+bool isPlainFileName(const char* name);
+
+template <std::size_t N> bool ensureTrailingBackslash(char (&text)[N]) {
+    return ensureTrailingBackslash(text, N);
+}
+template <std::size_t N> bool joinPath(char (&path)[N], const char* component) {
+    return joinPath(path, N, component);
+}
+template <std::size_t N> bool fileNameOf(const char* path, char (&out)[N]) {
+    return fileNameOf(path, out, N);
+}

@@ -1,0 +1,87 @@
+// The dialog that shows the search for Java VMs, lists the qualifying ones and
+// runs the installer under the one the user picks.
+#include "DialogSupport.h"
+#include "resource.h"
+
+namespace {
+
+void fillVmList(HWND dialog) {
+    LauncherApp& launcher = app();
+    ShowCursor(TRUE);
+    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    launcher.vmList.search(launcher.requirement);
+    ShowCursor(FALSE);
+
+    HWND list = GetDlgItem(dialog, IDC_VM_LIST);
+    int count = 0;
+    for (std::size_t slot = 0; slot < VmList::kSlots; ++slot) {
+        JavaVm* vm = launcher.vmList.slot(slot);
+        if (vm == nullptr || vm->path[0] == '\0' || vm->qualified == 0)
+            continue;
+        ++count;
+        // The list sorts its entries, so each remembers its slot in its item data.
+        LRESULT index = SendMessageA(list, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(vm->path));
+        SendMessageA(list, CB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(slot));
+    }
+
+    if (count == 0) {
+        ShowWindow(dialog, SW_HIDE);
+        DialogBoxParamA(launcher.instance, MAKEINTRESOURCEA(IDD_NO_VM), nullptr, noVmDialogProc,
+                        0);
+        EndDialog(dialog, 1);
+        return;
+    }
+    char text[kMaxPath] = {};
+    LoadStringA(launcher.instance, count == 1 ? IDS_ONE_VM_FOUND : IDS_SEVERAL_VMS_FOUND, text,
+                sizeof text);
+    SetDlgItemTextA(dialog, IDC_MESSAGE_TEXT, text);
+    SendMessageA(list, CB_SETCURSEL, 0, 0);
+}
+
+void chooseSelectedVm(HWND dialog) {
+    HWND list = GetDlgItem(dialog, IDC_VM_LIST);
+    LRESULT selection = SendMessageA(list, CB_GETCURSEL, 0, 0);
+    if (selection == CB_ERR)
+        return;
+    LRESULT slot = SendMessageA(list, CB_GETITEMDATA, static_cast<WPARAM>(selection), 0);
+    if (slot == CB_ERR || slot < 0)
+        return;
+    JavaVm* vm = app().vmList.slot(static_cast<std::size_t>(slot));
+    if (vm == nullptr)
+        return;
+    if (app().runInstaller(dialog, *vm))
+        EndDialog(dialog, 1);
+}
+
+void confirmCancel(HWND dialog) {
+    char question[300] = {};
+    LoadStringA(app().instance, IDS_CONFIRM_CANCEL, question, sizeof question);
+    if (MessageBoxA(dialog, question, app().caption, MB_YESNO | MB_ICONWARNING) == IDYES)
+        EndDialog(dialog, 2);
+}
+
+} // namespace
+
+INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    switch (message) {
+    case WM_INITDIALOG:
+        centerDialog(dialog);
+        // The search runs once the dialog is on the screen with its searching text.
+        PostMessageA(dialog, WM_BEGIN_SEARCH, 0, 0);
+        return FALSE;
+    case WM_BEGIN_SEARCH:
+        guarded(dialog, [dialog] { fillVmList(dialog); });
+        break;
+    case WM_COMMAND:
+        switch (LOWORD(wParam)) {
+        case IDOK:
+            guarded(dialog, [dialog] { chooseSelectedVm(dialog); });
+            break;
+        case IDCANCEL:
+            confirmCancel(dialog);
+            break;
+        }
+        break;
+    }
+    return 0;
+}
