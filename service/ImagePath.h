@@ -1,0 +1,25 @@
+//===- ImagePath.h - The executable's path and directory -----------------===//
+//
+// The service is registered under the path of the running executable, and its
+// commands run in the directory that holds it.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "LeadByte.h"
+
+#include <cstddef>
+
+// The length of the directory part of path: up to, not including, its last
+// backslash, 0 when it has none. Trail bytes of double-byte characters are
+// never taken for a backslash.
+std::size_t imageDirectoryLength(const char* path, LeadBytePredicate isLeadByte);
+
+// The room a registration path needs for any path that fits kTextSize.
+constexpr std::size_t kRegistrationPathSize = 262;
+
+// The path under which the Service Control Manager is to start the program.
+// A path with a blank is put in double quotes: unquoted, "C:\Program Files\x.exe"
+// would let the manager run "C:\Program.exe" first, as the local system
+// account. Returns false, with an empty result, when it does not fit.
+bool registrationPath(const char* path, char* result, std::size_t resultSize);

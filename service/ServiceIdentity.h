@@ -1,0 +1,29 @@
+//===- ServiceIdentity.h - Names the service is known by -----------------===//
+//
+// The service's name, display name and dependency, its registry key and the
+// values kept there. Shared by the control operations, the configuration and
+// the run-time; nothing here depends on <windows.h>.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include <cstddef>
+
+constexpr char kServiceName[] = "Brisnode";
+constexpr char kServiceDisplayName[] = "Veltra Corvane Manager Server";
+
+// A list of service names, each ended by a NUL, the list ended by one more NUL:
+// the literal supplies the second one.
+constexpr char kServiceDependencies[] = "Tcpip\0";
+
+constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Brisnode";
+constexpr char kImageDirValue[] = "ImageDir";
+constexpr char kStartCmdValue[] = "StartCmd";
+constexpr char kStopCmdValue[] = "StopCmd";
+
+constexpr char kStartBatchSuffix[] = "\\start.bat";
+constexpr char kStopBatchSuffix[] = "\\stop.bat";
+
+// Every text the service keeps is held in a buffer of this many bytes, the
+// terminating NUL included.
+constexpr std::size_t kTextSize = 260;

@@ -1,0 +1,18 @@
+//===- ServiceRuntime.h - Brisnode running as the service ----------------===//
+//
+// Started by the Service Control Manager, the program hands its main thread to
+// the dispatcher. The service's thread starts the manager server with the
+// start command, waits for it to end or for a stop control, and on a stop runs
+// the stop command and waits a bounded time for both processes. No process is
+// ever ended by force. Windows only (ServiceRuntimeWin32.cpp).
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+// Creates the process-wide stop event and the lock over the status record.
+// Called once at start-up in every mode; false when the event cannot be made.
+bool initialiseRuntime();
+
+// Runs the service until it has reported stopped. Always true; when the
+// program was not started by the Service Control Manager it returns at once.
+bool runAsService();

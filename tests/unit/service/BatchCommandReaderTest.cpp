@@ -1,0 +1,116 @@
+// Lifting the command out of a batch file's bytes.
+#include "BatchCommand.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+// Shift-JIS: lead bytes 0x81-0x9F and 0xE0-0xFC.
+bool shiftJisLeadByte(unsigned char byte) {
+    return (byte >= 0x81 && byte <= 0x9f) || (byte >= 0xe0 && byte <= 0xfc);
+}
+
+std::string readInPieces(const std::string& file, std::size_t pieceSize,
+                         LeadBytePredicate isLeadByte) {
+    BatchCommandReader reader(isLeadByte);
+    for (std::size_t offset = 0; offset < file.size(); offset += pieceSize) {
+        const std::size_t count = std::min(pieceSize, file.size() - offset);
+        if (!reader.feed(file.data() + offset, count))
+            break;
+    }
+    reader.finish();
+    return std::string(reader.command().c_str(), reader.command().size());
+}
+
+struct BatchCase {
+    const char* name;
+    std::string file;
+    std::string expectedCommand;
+    LeadBytePredicate isLeadByte;
+};
+
+const std::string kHead = "@echo off\r\nrem Manager server\r\nset X=%1\r\n";
+
+class BatchCommandReaderTest : public testing::TestWithParam<BatchCase> {};
+
+TEST_P(BatchCommandReaderTest, TakesTheFourthLineUpToItsFirstPercentSign) {
+    const BatchCase& c = GetParam();
+    // Pieces as small as one byte put every line end and every carriage
+    // return on a piece boundary somewhere.
+    for (std::size_t pieceSize : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                  std::size_t{512}, c.file.size() + 1}) {
+        EXPECT_EQ(readInPieces(c.file, pieceSize, c.isLeadByte), c.expectedCommand)
+            << "pieces of " << pieceSize;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, BatchCommandReaderTest,
+    testing::Values(
+        BatchCase{"BlankBeforeBatchParameterIsKept", kHead + "C:\\svc\\server.exe run %1\r\n",
+                  "C:\\svc\\server.exe run ", noLeadBytes},
+        BatchCase{"LineStartingWithPercentGivesEmpty", kHead + "%JAVA% -jar x\r\n", "",
+                  noLeadBytes},
+        BatchCase{"LineWithoutPercentIsTakenWhole", kHead + "server.exe -a  -b  \r\n",
+                  "server.exe -a  -b  ", noLeadBytes},
+        BatchCase{"CutAtTheFirstOfSeveralPercentSigns", kHead + "a %% b %1\r\n", "a ",
+                  noLeadBytes},
+        BatchCase{"LastLineWithoutNewline", kHead + "server.exe go", "server.exe go",
+                  noLeadBytes},
+        BatchCase{"LineFeedsAlone", "a\nb\nc\nserver.exe lf\nnext\n", "server.exe lf",
+                  noLeadBytes},
+        BatchCase{"NoCarriageReturnLeftBeforeTheLineFeed", "a\r\nb\r\nc\r\nd\r\n", "d",
+                  noLeadBytes},
+        BatchCase{"LoneCarriageReturnIsPartOfTheLine", kHead + "a\rb\r\n", "a\rb",
+                  noLeadBytes},
+        BatchCase{"CarriageReturnLastInTheFileIsKept", kHead + "run\r", "run\r", noLeadBytes},
+        BatchCase{"CarriageReturnBeforePercentIsKept", kHead + "run\r%1\r\n", "run\r",
+                  noLeadBytes},
+        BatchCase{"ThreeLinesGiveEmpty", kHead, "", noLeadBytes},
+        BatchCase{"ThreeLinesWithoutLastNewlineGiveEmpty", "a\r\nb\r\nc", "", noLeadBytes},
+        BatchCase{"EmptyFileGivesEmpty", "", "", noLeadBytes},
+        BatchCase{"EmptyFourthLine", kHead + "\r\nserver.exe\r\n", "", noLeadBytes},
+        BatchCase{"FifthLineIsNotLookedAt", kHead + "four\r\nfive\r\n", "four", noLeadBytes},
+        BatchCase{"PercentSignsInEarlierLinesDoNotCount", "%a\r\n%b%\r\n%\r\nfour\r\n", "four",
+                  noLeadBytes},
+        BatchCase{"LongLineIsTakenWhole", kHead + std::string(5000, 'x') + " %1\r\n",
+                  std::string(5000, 'x') + " ", noLeadBytes},
+        BatchCase{"LongEarlierLinesAreSkipped",
+                  std::string(3000, 'a') + "\r\n" + std::string(3000, 'b') + "\nc\r\nfour",
+                  "four", noLeadBytes},
+        BatchCase{"TrailByteIsNeverAPercentSign", kHead + "\x81%x %1\r\n", "\x81%x ",
+                  shiftJisLeadByte},
+        BatchCase{"SameBytesUnderSingleByteCodePage", kHead + "\x81%x %1\r\n", "\x81",
+                  noLeadBytes},
+        BatchCase{"PercentAfterDoubleByteCharacterCounts", kHead + "\x95\x5c%1\r\n", "\x95\x5c",
+                  shiftJisLeadByte},
+        BatchCase{"LeadByteBeforeNewlineEndsTheLine", kHead + "run\x81\r\nx\r\n", "run\x81",
+                  shiftJisLeadByte},
+        BatchCase{"NulBytesAreKept", kHead + std::string("a\0b", 3) + "\r\n",
+                  std::string("a\0b", 3), noLeadBytes}),
+    [](const testing::TestParamInfo<BatchCase>& info) { return std::string(info.param.name); });
+
+TEST(BatchCommandReaderTest, AsksForNoMoreOnceTheCommandIsComplete) {
+    BatchCommandReader reader;
+    const std::string head = "a\nb\nc\nrun";
+    EXPECT_TRUE(reader.feed(head.data(), head.size()));
+    const std::string rest = " %1\r\nmore";
+    EXPECT_FALSE(reader.feed(rest.data(), rest.size()));
+    const std::string later = "ignored";
+    EXPECT_FALSE(reader.feed(later.data(), later.size()));
+    reader.finish();
+    EXPECT_STREQ(reader.command().c_str(), "run ");
+}
+
+TEST(BatchCommandReaderTest, HandsOverTheCommandItCollected) {
+    BatchCommandReader reader;
+    const std::string file = "a\nb\nc\nserver.exe\n";
+    reader.feed(file.data(), file.size());
+    reader.finish();
+    GrowingText command = reader.takeCommand();
+    EXPECT_STREQ(command.c_str(), "server.exe");
+}
+
+} // namespace
