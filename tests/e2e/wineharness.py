@@ -1,0 +1,661 @@
+"""End-to-end harness: Windows programs under Wine, one fresh prefix per session.
+
+A test opens a ``WineSession``; it copies a 32-bit template prefix (built once per
+CTest run by the fixture test ``e2e.prefix``, or on first use when a test file is
+run by hand) into a folder of its own, starts its own Xvfb, and runs programs in
+that prefix. ``winctl.exe`` (tests/driver) is the Win32 driver that finds windows,
+reads controls, presses buttons and reads registry values from inside the prefix.
+
+Things Wine forces on this module:
+
+* Output is captured through files, never pipes: every Windows process inherits
+  the Unix standard handles of the ``wine`` that started it, so a child left
+  running would hold a pipe open for ever.
+* Unix keeps only the low 8 bits of an exit status: ``returncode`` of ``run`` and
+  ``spawn`` is the Windows exit code modulo 256. Ask for ``full_exit_code=True``
+  when a program's code may exceed 255: the program is then started by winctl,
+  which reports the full 32-bit code.
+* Registry values are read through winctl (RegQueryValueExA inside the prefix),
+  never from system.reg/user.reg: wineserver writes those files lazily (on its
+  exit or every few seconds), so the files can lag behind what programs see.
+* GetTempPathA answers from TEMP/TMP in HKCU\\Environment, which Wine copies into
+  the environment of every process started from Unix; the Unix TEMP is ignored.
+* Texts are 8-bit ANSI; they are decoded and encoded as latin-1 here so that every
+  byte survives the round trip (``s.encode('latin-1')`` gives the bytes back).
+
+Environment: E2E_WORK_DIR (default build/native/e2e-work), DIST_DIR (default
+dist/), CROSS_BUILD_DIR (default build/cross), E2E_KEEP=1 keeps the session folders.
+"""
+
+import atexit
+import fcntl
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import tempfile
+import time
+from collections import namedtuple
+
+REPO_ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
+WINE = shutil.which("wine") or "/usr/bin/wine"
+WINESERVER = shutil.which("wineserver") or "/usr/bin/wineserver"
+XVFB = shutil.which("Xvfb") or "/usr/bin/Xvfb"
+CONVERT = "/usr/bin/convert"  # /usr/local/bin/convert is a stand-in on the test machines
+SCREEN = "1024x768x24"
+
+
+class HarnessError(Exception):
+    """The harness itself could not do what was asked (Xvfb, prefix, copy...)."""
+
+
+class WineTimeout(HarnessError):
+    """A Windows program did not end in time; its process group has been killed."""
+
+
+class DriverError(HarnessError):
+    """winctl.exe reported a failure; ``stderr`` holds its message."""
+
+    def __init__(self, args, returncode, stdout, stderr):
+        self.args_list = list(args)
+        self.returncode = returncode
+        self.stdout = stdout
+        self.stderr = stderr
+        super().__init__("winctl %s failed (exit %d): %s" % (" ".join(args), returncode, stderr.strip()))
+
+
+# ---------------------------------------------------------------------------
+# Paths of the things under test
+
+
+def work_dir():
+    return os.path.abspath(os.environ.get("E2E_WORK_DIR") or os.path.join(REPO_ROOT, "build", "native", "e2e-work"))
+
+
+def dist(name):
+    """Unix path of a deliverable in DIST_DIR (radad.exe, radad-demo.exe, Brisnode.exe, radad-pack)."""
+    return os.path.join(os.path.abspath(os.environ.get("DIST_DIR") or os.path.join(REPO_ROOT, "dist")), name)
+
+
+def cross(relpath):
+    """Unix path of a file of the cross build tree, e.g. cross('tests/driver/winctl.exe')."""
+    base = os.environ.get("CROSS_BUILD_DIR") or os.path.join(REPO_ROOT, "build", "cross")
+    return os.path.join(os.path.abspath(base), relpath)
+
+
+def winctl_path():
+    return cross("tests/driver/winctl.exe")
+
+
+def template_dir():
+    return os.path.join(work_dir(), "template-prefix")
+
+
+# ---------------------------------------------------------------------------
+# Xvfb
+
+
+class Xvfb:
+    """An Xvfb of our own on a display that Xvfb picks itself (-displayfd), so that
+    parallel tests never race for a display number."""
+
+    def __init__(self, log_path, screen=SCREEN):
+        read_end, write_end = os.pipe()
+        self._log = open(log_path, "wb")
+        try:
+            self.process = subprocess.Popen(
+                [XVFB, "-displayfd", str(write_end), "-screen", "0", screen, "-nolisten", "tcp"],
+                stdin=subprocess.DEVNULL, stdout=self._log, stderr=subprocess.STDOUT,
+                pass_fds=(write_end,), start_new_session=True)
+        finally:
+            os.close(write_end)
+        number = b""
+        deadline = time.monotonic() + 20
+        try:
+            import select
+            while not number.endswith(b"\n"):
+                remaining = deadline - time.monotonic()
+                if remaining <= 0 or self.process.poll() is not None:
+                    break
+                ready, _, _ = select.select([read_end], [], [], remaining)
+                if not ready:
+                    break
+                chunk = os.read(read_end, 16)
+                if not chunk:
+                    break
+                number += chunk
+        finally:
+            os.close(read_end)
+        if not number.strip().isdigit():
+            self.stop()
+            with open(log_path, "rb") as log:
+                raise HarnessError("Xvfb did not start: %s" % log.read().decode("latin-1"))
+        self.display = ":" + number.strip().decode()
+
+    def stop(self):
+        if self.process.poll() is None:
+            self.process.terminate()
+            try:
+                self.process.wait(10)
+            except subprocess.TimeoutExpired:
+                self.process.kill()
+                self.process.wait()
+        self._log.close()
+
+
+# ---------------------------------------------------------------------------
+# The template prefix
+
+
+def _base_env(prefix, display):
+    env = dict(os.environ)
+    env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all")
+    # No Mono or Gecko installer prompt in a prefix that has no network anyway.
+    env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+    if display:
+        env["DISPLAY"] = display
+    else:
+        env.pop("DISPLAY", None)
+    return env
+
+
+def make_template(force=False):
+    """Builds the template prefix: wineboot -i under an Xvfb of its own (started
+    first, or the first window of a fresh prefix may never appear), then
+    wineserver -w so that the registry files are complete before anyone copies."""
+    target = template_dir()
+    os.makedirs(work_dir(), exist_ok=True)
+    with open(os.path.join(work_dir(), "template.lock"), "w") as lock:
+        fcntl.flock(lock, fcntl.LOCK_EX)
+        if os.path.exists(os.path.join(target, ".harness-ready")) and not force:
+            return target
+        building = target + ".building"
+        for path in (target, building):
+            if os.path.exists(path):
+                subprocess.run([WINESERVER, "-k"], env=_base_env(path, None),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                shutil.rmtree(path, ignore_errors=True)
+        log_path = os.path.join(work_dir(), "template-xvfb.log")
+        xvfb = Xvfb(log_path)
+        try:
+            env = _base_env(building, xvfb.display)
+            with open(os.path.join(work_dir(), "template-wineboot.log"), "wb") as log:
+                boot = subprocess.run([WINE, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+                                      stdout=log, stderr=subprocess.STDOUT, timeout=240)
+                if boot.returncode != 0:
+                    raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log.name))
+                subprocess.run([WINESERVER, "-w"], env=env, stdin=subprocess.DEVNULL,
+                               stdout=log, stderr=subprocess.STDOUT, timeout=240)
+        finally:
+            xvfb.stop()
+        if not os.path.exists(os.path.join(building, "system.reg")):
+            raise HarnessError("wineboot left no system.reg in %s" % building)
+        os.rename(building, target)
+        with open(os.path.join(target, ".harness-ready"), "w") as ready:
+            ready.write("ready\n")
+        return target
+
+
+# ---------------------------------------------------------------------------
+# Results of programs
+
+Result = namedtuple("Result", "returncode stdout stderr")
+Control = namedtuple("Control", "id cls enabled visible checked text")
+Window = namedtuple("Window", "handle cls owner kind caption")
+ComboItem = namedtuple("ComboItem", "index data text")
+Rect = namedtuple("Rect", "left top right bottom screen_width screen_height")
+
+
+def unescape(text):
+    """Undoes winctl's escaping of a text field (\\n, \\r, \\t and \\\\)."""
+    return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), text)
+
+
+def _killpg(pid):
+    try:
+        os.killpg(pid, signal.SIGKILL)
+    except (ProcessLookupError, PermissionError):
+        pass
+
+
+class Spawned:
+    """A Windows program started with ``WineSession.spawn``; its output goes to files."""
+
+    def __init__(self, args, popen, stdout_path, stderr_path, exit_code_path=None):
+        self.args = list(args)
+        self.process = popen
+        self.pid = popen.pid
+        self.stdout_path = stdout_path
+        self.stderr_path = stderr_path
+        self._exit_code_path = exit_code_path
+
+    def _code(self, status):
+        if status is None or not self._exit_code_path:
+            return status
+        try:
+            with open(self._exit_code_path) as f:
+                return int(f.read().strip()) & 0xFFFFFFFF
+        except (OSError, ValueError):
+            return status
+
+    def poll(self):
+        """The exit code, or None while the program runs."""
+        return self._code(self.process.poll())
+
+    def wait(self, timeout=60):
+        """Waits for the program and gives its exit code; on timeout kills its
+        process group and raises WineTimeout."""
+        try:
+            status = self.process.wait(timeout)
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise WineTimeout("%s did not end within %s s; stdout: %r stderr: %r" % (
+                " ".join(self.args), timeout, self.stdout[-2000:], self.stderr[-2000:]))
+        return self._code(status)
+
+    def kill(self):
+        _killpg(self.pid)
+        try:
+            self.process.wait(10)
+        except subprocess.TimeoutExpired:
+            pass
+
+    @property
+    def returncode(self):
+        return self.poll()
+
+    @property
+    def stdout(self):
+        with open(self.stdout_path, "rb") as f:
+            return f.read()
+
+    @property
+    def stderr(self):
+        with open(self.stderr_path, "rb") as f:
+            return f.read()
+
+    def result(self):
+        return Result(self.poll(), self.stdout, self.stderr)
+
+
+# ---------------------------------------------------------------------------
+# The session
+
+_REG_ROOTS = {"HKLM": "HKLM", "HKEY_LOCAL_MACHINE": "HKLM", "HKCU": "HKCU", "HKEY_CURRENT_USER": "HKCU",
+              "HKCR": "HKCR", "HKEY_CLASSES_ROOT": "HKCR", "HKU": "HKU", "HKEY_USERS": "HKU"}
+_REG_TYPES = {0: "REG_NONE", 1: "REG_SZ", 2: "REG_EXPAND_SZ", 3: "REG_BINARY", 4: "REG_DWORD",
+              5: "REG_DWORD_BIG_ENDIAN", 6: "REG_LINK", 7: "REG_MULTI_SZ", 11: "REG_QWORD"}
+
+
+def _split_key(key):
+    root, _, sub = key.replace("/", "\\").partition("\\")
+    if root.upper() not in _REG_ROOTS:
+        raise ValueError("unknown registry root in %r" % key)
+    return _REG_ROOTS[root.upper()], sub
+
+
+class WineSession:
+    """One fresh 32-bit prefix (a copy of the template) and, with display=True, an
+    Xvfb of its own. Use as a context manager, or call close()."""
+
+    _counter = 0
+
+    def __init__(self, name, display=True):
+        WineSession._counter += 1
+        safe = re.sub(r"[^A-Za-z0-9_.-]", "_", name) or "session"
+        template = template_dir()
+        if not os.path.exists(os.path.join(template, ".harness-ready")):
+            make_template()
+        sessions = os.path.join(work_dir(), "sessions")
+        os.makedirs(sessions, exist_ok=True)
+        self.name = name
+        self.dir = tempfile.mkdtemp(prefix="%s-%d-" % (safe, WineSession._counter), dir=sessions)
+        self.prefix = os.path.join(self.dir, "prefix")
+        self.xvfb = None
+        self.display = None
+        self._processes = []
+        self._closed = False
+        # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
+        # timestamps that tell Wine the prefix needs no update.
+        copy = subprocess.run(["cp", "-a", template, self.prefix], stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT)
+        if copy.returncode != 0:
+            raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
+        os.remove(os.path.join(self.prefix, ".harness-ready"))
+        try:
+            if display:
+                self.xvfb = Xvfb(os.path.join(self.dir, "xvfb.log"))
+                self.display = self.xvfb.display
+        except Exception:
+            self.close()
+            raise
+        self.env = _base_env(self.prefix, self.display)
+        atexit.register(self.close)
+
+    # -- life cycle -----------------------------------------------------------
+
+    def __enter__(self):
+        return self
+
+    def __exit__(self, *exc):
+        self.close()
+        return False
+
+    def close(self):
+        """Ends every process of the prefix, stops Xvfb, removes the session folder
+        (kept when E2E_KEEP=1)."""
+        if self._closed:
+            return
+        self._closed = True
+        try:
+            self.kill()
+        except Exception:
+            pass
+        for process in self._processes:
+            if process.poll() is None:
+                _killpg(process.pid)
+            try:
+                process.wait(10)
+            except subprocess.TimeoutExpired:
+                pass
+        if self.xvfb:
+            self.xvfb.stop()
+        if os.environ.get("E2E_KEEP") != "1":
+            shutil.rmtree(self.dir, ignore_errors=True)
+        else:
+            sys.stderr.write("E2E_KEEP: session %s kept in %s\n" % (self.name, self.dir))
+
+    def kill(self):
+        """wineserver -k: ends every process of this prefix."""
+        subprocess.run([WINESERVER, "-k"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+        subprocess.run([WINESERVER, "-w"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def wait_server(self, timeout=60):
+        """wineserver -w: waits until every process of the prefix has ended."""
+        try:
+            subprocess.run([WINESERVER, "-w"], env=self.env, stdin=subprocess.DEVNULL,
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
+        except subprocess.TimeoutExpired:
+            raise WineTimeout("processes of prefix %s still running after %s s" % (self.prefix, timeout))
+
+    # -- running programs -----------------------------------------------------
+
+    def _output_files(self, label):
+        base = re.sub(r"[^A-Za-z0-9_.-]", "_", os.path.basename(label))[:40]
+        fd, out_path = tempfile.mkstemp(prefix=base + "-", suffix=".out", dir=self.dir)
+        os.close(fd)
+        err_path = out_path[:-4] + ".err"
+        open(err_path, "wb").close()
+        return out_path, err_path
+
+    def spawn(self, args, cwd=None, env=None, full_exit_code=False):
+        """Starts ``wine args[0] args[1:]`` and returns at once a Spawned handle.
+        args[0] is a Unix path of an .exe or a Windows path inside the prefix.
+        env adds to (or, with None values, removes from) the session's environment."""
+        args = [str(a) for a in args]
+        out_path, err_path = self._output_files(args[0])
+        run_env = dict(self.env)
+        for key, value in (env or {}).items():
+            if value is None:
+                run_env.pop(key, None)
+            else:
+                run_env[key] = value
+        exit_code_path = None
+        command = [WINE] + args
+        if full_exit_code:
+            exit_code_path = out_path[:-4] + ".code"
+            command = [WINE, winctl_path(), "exec", self.win_path(exit_code_path)] + args
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            popen = subprocess.Popen(command, cwd=cwd or self.dir, env=run_env, stdin=subprocess.DEVNULL,
+                                     stdout=out, stderr=err, start_new_session=True)
+        self._processes.append(popen)
+        return Spawned(args, popen, out_path, err_path, exit_code_path)
+
+    def run(self, args, timeout=60, cwd=None, env=None, full_exit_code=False):
+        """Runs ``wine args...`` to its end; returns Result(returncode, stdout, stderr)
+        with the output as bytes. On timeout kills the program's process group and
+        raises WineTimeout."""
+        spawned = self.spawn(args, cwd=cwd, env=env, full_exit_code=full_exit_code)
+        code = spawned.wait(timeout)
+        return Result(code, spawned.stdout, spawned.stderr)
+
+    def wine(self, *args, timeout=60, check=False):
+        """Runs a Wine built-in (reg, sc, cmd, ...): ``wine args...``."""
+        result = self.run(list(args), timeout=timeout)
+        if check and result.returncode != 0:
+            raise HarnessError("wine %s failed (%d): %s %s" % (" ".join(args), result.returncode,
+                                                               result.stdout.decode("latin-1"),
+                                                               result.stderr.decode("latin-1")))
+        return result
+
+    # -- the driver -----------------------------------------------------------
+
+    def driver(self, *args, timeout=60):
+        """Runs winctl.exe in the prefix and returns its stdout as text (latin-1,
+        CR LF turned into LF); raises DriverError with its stderr on failure."""
+        args = [str(a) for a in args]
+        result = self.run([winctl_path()] + args, timeout=timeout)
+        stdout = result.stdout.decode("latin-1").replace("\r\n", "\n")
+        if result.returncode != 0:
+            raise DriverError(args, result.returncode, stdout, result.stderr.decode("latin-1"))
+        return stdout
+
+    @staticmethod
+    def _kind(kind):
+        if kind not in ("any", "dialog", "msgbox"):
+            raise ValueError("kind must be any, dialog or msgbox, not %r" % kind)
+        return ["--kind", kind]
+
+    def wait_window(self, caption, kind="any", timeout=10):
+        """Waits until a visible top-level window with exactly this caption (and kind:
+        'dialog', 'msgbox' or 'any') exists; returns its handle (int). The topmost
+        one wins when several match."""
+        out = self.driver("wait", caption, *self._kind(kind), "--timeout", int(timeout * 1000),
+                          timeout=timeout + 30)
+        return int(out.split()[0], 16)
+
+    def wait_gone(self, caption, kind="any", timeout=10):
+        self.driver("gone", caption, *self._kind(kind), "--timeout", int(timeout * 1000), timeout=timeout + 30)
+
+    def windows(self, kind="any"):
+        """Every visible top-level window (of that kind), topmost first."""
+        windows = []
+        for line in self.driver("list", *self._kind(kind)).splitlines():
+            handle, cls, owner, wkind, caption = line.split("\t", 4)
+            windows.append(Window(int(handle, 16), cls, int(owner, 16), wkind, unescape(caption)))
+        return windows
+
+    def controls(self, caption, kind="any", timeout=10):
+        """The child controls of the window: Control(id, cls, enabled, visible,
+        checked, text); checked is None for controls that are not buttons."""
+        controls = []
+        out = self.driver("controls", caption, *self._kind(kind), "--timeout", int(timeout * 1000),
+                          timeout=timeout + 30)
+        for line in out.splitlines():
+            cid, cls, enabled, visible, checked, text = line.split("\t", 5)
+            controls.append(Control(int(cid), cls, enabled == "1", visible == "1",
+                                    None if checked == "-" else int(checked), unescape(text)))
+        return controls
+
+    def control_text(self, caption, control_id, kind="any", timeout=10):
+        out = self.driver("text", caption, control_id, *self._kind(kind), "--timeout", int(timeout * 1000),
+                          timeout=timeout + 30)
+        return unescape(out[:-1] if out.endswith("\n") else out)
+
+    def press(self, caption, control_id, kind="any", timeout=10, force=False):
+        self.driver("press", caption, control_id, *self._kind(kind), "--timeout", int(timeout * 1000),
+                    *(["--force"] if force else []), timeout=timeout + 30)
+
+    def key(self, caption, vk, kind="any", timeout=10):
+        """Sends a key as a user would type it: vk is a number or esc, enter, tab, space."""
+        self.driver("key", caption, vk, *self._kind(kind), "--timeout", int(timeout * 1000), timeout=timeout + 30)
+
+    def set_text(self, caption, control_id, text, kind="any", timeout=10, force=False):
+        self.driver("settext", caption, control_id, text, *self._kind(kind), "--timeout", int(timeout * 1000),
+                    *(["--force"] if force else []), timeout=timeout + 30)
+
+    def check(self, caption, control_id, kind="any", timeout=10, force=False):
+        self.driver("check", caption, control_id, *self._kind(kind), "--timeout", int(timeout * 1000),
+                    *(["--force"] if force else []), timeout=timeout + 30)
+
+    def combo(self, caption, control_id, kind="any", timeout=10):
+        """(items, selection): the combo box's ComboItem(index, data, text) list and
+        CB_GETCURSEL (-1 when nothing is selected)."""
+        items, selection = [], None
+        out = self.driver("combo", caption, control_id, *self._kind(kind), "--timeout", int(timeout * 1000),
+                          timeout=timeout + 30)
+        for line in out.splitlines():
+            fields = line.split("\t", 2)
+            if fields[0] == "selection":
+                selection = int(fields[1])
+            else:
+                items.append(ComboItem(int(fields[0]), int(fields[1]), unescape(fields[2])))
+        return items, selection
+
+    def select(self, caption, control_id, index, kind="any", timeout=10):
+        self.driver("select", caption, control_id, index, *self._kind(kind), "--timeout", int(timeout * 1000),
+                    timeout=timeout + 30)
+
+    def rect(self, caption, kind="any", timeout=10):
+        out = self.driver("rect", caption, *self._kind(kind), "--timeout", int(timeout * 1000),
+                          timeout=timeout + 30)
+        window, screen = out.splitlines()[:2]
+        return Rect(*[int(v) for v in window.split()[1:]], *[int(v) for v in screen.split()[1:]])
+
+    # -- registry -------------------------------------------------------------
+
+    def reg_add(self, key, value=None, data="", type="REG_SZ"):
+        """wine reg add: value None creates the key only; value '' sets the key's
+        default value."""
+        args = ["reg", "add", key]
+        if value is not None:
+            args += ["/ve"] if value == "" else ["/v", value]
+            args += ["/t", type, "/d", data]
+        self.wine(*(args + ["/f"]), check=True)
+
+    def reg_delete(self, key, value=None):
+        """wine reg delete: the whole key when value is None. Missing keys are no error."""
+        args = ["reg", "delete", key]
+        if value is not None:
+            args += ["/ve"] if value == "" else ["/v", value]
+        self.wine(*(args + ["/f"]))
+
+    def reg_value_bytes(self, key, value):
+        """(type name, raw bytes) of a value exactly as RegQueryValueExA gives them to
+        a program in the prefix (a REG_SZ includes its terminating NUL), or None when
+        the key or value is missing. Read by winctl inside the prefix, so it never
+        depends on when wineserver flushes the registry files."""
+        root, sub = _split_key(key)
+        args = [winctl_path(), "regvalue", root, sub, value]
+        result = self.run(args, timeout=60)
+        if result.returncode == 3:
+            return None
+        if result.returncode != 0:
+            raise DriverError(args[1:], result.returncode, result.stdout.decode("latin-1"),
+                              result.stderr.decode("latin-1"))
+        vtype, size, data = (result.stdout.decode("latin-1").strip().split("\t") + [""])[:3]
+        raw = bytes.fromhex(data)
+        if len(raw) != int(size):
+            raise HarnessError("winctl regvalue gave %d bytes for size %s" % (len(raw), size))
+        return _REG_TYPES.get(int(vtype), "REG_0x%x" % int(vtype)), raw
+
+    def reg_query(self, key, value):
+        """The value's data as text (strings up to their first NUL, DWORDs as 0x..,
+        multi-strings joined with NUL, anything else as hex), or None when missing."""
+        found = self.reg_value_bytes(key, value)
+        if found is None:
+            return None
+        vtype, raw = found
+        if vtype in ("REG_SZ", "REG_EXPAND_SZ"):
+            return raw.split(b"\0", 1)[0].decode("latin-1")
+        if vtype == "REG_DWORD" and len(raw) == 4:
+            return "0x%x" % int.from_bytes(raw, "little")
+        if vtype == "REG_MULTI_SZ":
+            return "\0".join(s.decode("latin-1") for s in raw.rstrip(b"\0").split(b"\0"))
+        return raw.hex()
+
+    # -- paths and files ------------------------------------------------------
+
+    def _drive_root(self, letter):
+        link = os.path.join(self.prefix, "dosdevices", letter.lower() + ":")
+        if not os.path.lexists(link):
+            raise ValueError("drive %s: is not mapped in this prefix" % letter)
+        return os.path.realpath(link)
+
+    def unix_path(self, win_path):
+        """Unix path of a Windows path in this prefix (C: is drive_c, Z: is /). Each
+        component is matched without regard to case, as Windows would."""
+        match = re.match(r"^([A-Za-z]):[\\/]?(.*)$", win_path)
+        if not match:
+            raise ValueError("not an absolute Windows path: %r" % win_path)
+        path = self._drive_root(match.group(1))
+        for part in [p for p in re.split(r"[\\/]+", match.group(2)) if p]:
+            candidate = os.path.join(path, part)
+            if not os.path.exists(candidate) and os.path.isdir(path):
+                folded = [n for n in os.listdir(path) if n.lower() == part.lower()]
+                if folded:
+                    candidate = os.path.join(path, folded[0])
+            path = candidate
+        if re.search(r"[\\/]$", win_path) and match.group(2):
+            path += "/"
+        return path
+
+    def win_path(self, unix_path):
+        """Windows path of a Unix path: under drive_c it is C:\\..., anything else Z:\\..."""
+        real = os.path.realpath(unix_path)
+        drive_c = os.path.realpath(os.path.join(self.prefix, "drive_c"))
+        if real == drive_c or real.startswith(drive_c + os.sep):
+            rest = os.path.relpath(real, drive_c)
+            return "C:\\" + ("" if rest == "." else rest.replace("/", "\\"))
+        return "Z:" + real.replace("/", "\\")
+
+    def install(self, src_unix, dest_win):
+        """Copies a file into the prefix, creating folders. dest_win is the target
+        file's Windows path, or a folder when it ends with a backslash. Returns the
+        Unix path written."""
+        dest = self.unix_path(dest_win)
+        if dest_win.endswith(("\\", "/")) or os.path.isdir(dest):
+            dest = os.path.join(dest, os.path.basename(src_unix))
+        os.makedirs(os.path.dirname(dest), exist_ok=True)
+        shutil.copy2(src_unix, dest)
+        return dest
+
+    def temp_dir(self):
+        """(Windows path, Unix path) of the directory GetTempPathA gives in this
+        prefix, as a freshly started program sees it (with its trailing backslash)."""
+        win = self.driver("temppath").splitlines()[0]
+        return win, self.unix_path(win)
+
+    def set_temp_dir(self, win_path):
+        """Points TEMP and TMP in HKCU\\Environment at win_path (created if missing);
+        programs started from now on get it from GetTempPathA."""
+        os.makedirs(self.unix_path(win_path), exist_ok=True)
+        for name in ("TEMP", "TMP"):
+            self.reg_add("HKCU\\Environment", name, win_path, "REG_SZ")
+
+    # -- screen ---------------------------------------------------------------
+
+    def screenshot(self, png_path):
+        """Writes a PNG of the whole Xvfb screen of this session."""
+        if not self.display:
+            raise HarnessError("session %s has no display" % self.name)
+        xwd_path = os.path.join(self.dir, "screen.xwd")
+        subprocess.run(["xwd", "-root", "-silent", "-display", self.display, "-out", xwd_path],
+                       check=True, timeout=60, stdin=subprocess.DEVNULL)
+        subprocess.run([CONVERT, "xwd:" + xwd_path, "png:" + os.path.abspath(png_path)],
+                       check=True, timeout=60, stdin=subprocess.DEVNULL)
+        os.remove(xwd_path)
+        return png_path
+
+
+if __name__ == "__main__":
+    if sys.argv[1:] == ["make-template"]:
+        started = time.monotonic()
+        print("template prefix ready in %s (%.1f s)" % (make_template(force=True), time.monotonic() - started))
+    else:
+        sys.stderr.write("usage: wineharness.py make-template\n")
+        sys.exit(2)
