@@ -14,20 +14,6 @@ namespace {
 
 LauncherApp theApp;
 
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-        if (x == '\0')
-            return true;
-    }
-}
-
 } // namespace
 
 LauncherApp& app() { return theApp; }
@@ -70,8 +56,8 @@ bool LauncherApp::readPayload() {
     PayloadRecord* first = payload.record(0);
     PayloadRecord* second = payload.record(1);
     PayloadRecord* third = payload.record(2);
-    if (first == nullptr || !equalsIgnoringCase(first->name, "commandline") || second == nullptr ||
-        !equalsIgnoringCase(second->name, "url") || third == nullptr)
+    if (!payload::isAcceptableLayout(first ? first->name : nullptr, second ? second->name : nullptr,
+                                     third != nullptr))
         return false;
 
     // Texts without their NUL within the buffer make the payload unacceptable

@@ -22,6 +22,20 @@ bool stubSizeSpellsPrefix(std::uint32_t stubSize) {
 
 namespace {
 
+bool equalsIgnoringCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        char x = *a, y = *b;
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+        if (x == '\0')
+            return true;
+    }
+}
+
 bool readUInt32(PayloadSource& source, std::uint32_t& value) {
     unsigned char bytes[4];
     if (!source.read(bytes, 4))
@@ -62,6 +76,11 @@ bool readRecord(PayloadSource& source, std::uint32_t position, std::uint32_t pay
 }
 
 } // namespace
+
+bool isAcceptableLayout(const char* firstName, const char* secondName, bool hasThird) {
+    return firstName != nullptr && equalsIgnoringCase(firstName, "commandline") &&
+           secondName != nullptr && equalsIgnoringCase(secondName, "url") && hasThird;
+}
 
 std::size_t scanRecords(PayloadSource& source, std::uint32_t start, std::uint32_t fileSize,
                         RecordSink& sink) {

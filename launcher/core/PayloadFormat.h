@@ -66,6 +66,10 @@ bool readRecordText(PayloadSource& source, std::uint32_t offset, char (&out)[kTe
 std::uint32_t decodeUInt32(const unsigned char bytes[4]);
 void encodeUInt32(std::uint32_t value, unsigned char bytes[4]);
 
+// The launcher takes a payload whose first record is named "commandline" and
+// whose second is "url" (letter case aside), and which has a third record.
+bool isAcceptableLayout(const char* firstName, const char* secondName, bool hasThird);
+
 // A stub whose size, written as the trailer, spells the prefix in its low three
 // bytes would make an empty payload look like a record.
 bool stubSizeSpellsPrefix(std::uint32_t stubSize);

@@ -1,0 +1,134 @@
+#include "Path.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+std::string joined(const char* path, const char* component) {
+    char buffer[kMaxPath];
+    std::strcpy(buffer, path);
+    EXPECT_TRUE(joinPath(buffer, component));
+    return buffer;
+}
+
+TEST(JoinPath, PutsExactlyOneBackslashBetweenItsParts) {
+    struct Case {
+        const char* path;
+        const char* component;
+        const char* expected;
+    } cases[] = {
+        {"C:\\WINNT", "jview.exe", "C:\\WINNT\\jview.exe"},
+        {"C:\\WINNT\\", "jview.exe", "C:\\WINNT\\jview.exe"},
+        {"", "x", "\\x"},
+        {"C:\\out", "setup.class\\", "C:\\out\\setup.class"},
+        {"C:\\out", "\\lead", "C:\\out\\\\lead"},
+        {"Software\\JavaSoft\\Java Runtime Environment", "1.1",
+         "Software\\JavaSoft\\Java Runtime Environment\\1.1"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(joined(c.path, c.component), c.expected) << c.path << " + " << c.component;
+}
+
+TEST(JoinPath, RefusesAResultLongerThanTheBufferAndLeavesThePath) {
+    char path[kMaxPath];
+    std::string longPath(250, 'a');
+    std::strcpy(path, longPath.c_str());
+    EXPECT_FALSE(joinPath(path, "123456789"));
+    EXPECT_EQ(std::string(path), longPath);
+
+    // 250 + backslash + 8 = 259 characters still fit.
+    EXPECT_TRUE(joinPath(path, "12345678"));
+    EXPECT_EQ(std::strlen(path), 259u);
+}
+
+TEST(JoinPath, RefusesAComponentLongerThan259Characters) {
+    char path[kMaxPath] = "C:";
+    std::string component(260, 'c');
+    EXPECT_FALSE(joinPath(path, component.c_str()));
+    EXPECT_STREQ(path, "C:");
+}
+
+TEST(JoinPath, NeverWritesPastASmallBuffer) {
+    char buffer[8] = "abc";
+    EXPECT_FALSE(joinPath(buffer, "defg"));
+    EXPECT_STREQ(buffer, "abc");
+    EXPECT_TRUE(joinPath(buffer, "def"));
+    EXPECT_STREQ(buffer, "abc\\def");
+}
+
+TEST(TrailingBackslash, IsAddedOnceAndRemovedOnce) {
+    char a[kMaxPath] = "C:\\TEMP\\";
+    EXPECT_TRUE(ensureTrailingBackslash(a));
+    EXPECT_STREQ(a, "C:\\TEMP\\");
+    char b[kMaxPath] = "C:\\TEMP";
+    EXPECT_TRUE(ensureTrailingBackslash(b));
+    EXPECT_STREQ(b, "C:\\TEMP\\");
+    char c[kMaxPath] = "";
+    EXPECT_TRUE(ensureTrailingBackslash(c));
+    EXPECT_STREQ(c, "\\");
+    char d[kMaxPath] = "C:\\x\\\\";
+    stripTrailingBackslash(d);
+    EXPECT_STREQ(d, "C:\\x\\");
+    char full[4] = "abc";
+    EXPECT_FALSE(ensureTrailingBackslash(full, sizeof full));
+    EXPECT_STREQ(full, "abc");
+}
+
+TEST(FileNameOf, TakesTheTextAfterTheLastBackslash) {
+    char out[kMaxPath] = "untouched";
+    EXPECT_TRUE(fileNameOf("C:\\vm\\jview.exe\\", out));
+    EXPECT_STREQ(out, "jview.exe");
+    EXPECT_TRUE(fileNameOf("C:\\vm\\bin\\JAVA.EXE", out));
+    EXPECT_STREQ(out, "JAVA.EXE");
+    EXPECT_TRUE(fileNameOf("\\x", out));
+    EXPECT_STREQ(out, "x");
+
+    char unwritten[kMaxPath] = "untouched";
+    EXPECT_FALSE(fileNameOf("jview.exe", unwritten));
+    EXPECT_STREQ(unwritten, "untouched");
+    EXPECT_FALSE(fileNameOf("", unwritten));
+    EXPECT_STREQ(unwritten, "untouched");
+}
+
+TEST(StripExtension, CutsAtTheLastFullStopOnly) {
+    char a[kMaxPath] = "setup.class";
+    EXPECT_TRUE(stripExtension(a));
+    EXPECT_STREQ(a, "setup");
+    char b[kMaxPath] = "a.b.class";
+    EXPECT_TRUE(stripExtension(b));
+    EXPECT_STREQ(b, "a.b");
+    char c[kMaxPath] = "setup";
+    EXPECT_FALSE(stripExtension(c));
+    EXPECT_STREQ(c, "setup");
+    char d[kMaxPath] = ".class";
+    EXPECT_TRUE(stripExtension(d));
+    EXPECT_STREQ(d, "");
+}
+
+TEST(SplitFilter, TurnsEveryBarIntoANul) {
+    char filter[kMaxPath] = "Executable Files (.exe)|*.exe|All Files|*.*||";
+    std::size_t length = std::strlen(filter);
+    splitFilter(filter);
+    const char expected[] = "Executable Files (.exe)\0*.exe\0All Files\0*.*\0\0";
+    ASSERT_EQ(length + 1, sizeof expected);
+    EXPECT_EQ(std::memcmp(filter, expected, sizeof expected), 0);
+}
+
+TEST(PlainFileName, AcceptsOnlyANameThatStaysInItsDirectory) {
+    struct Case {
+        const char* name;
+        bool plain;
+    } cases[] = {
+        {"setup.class", true}, {"CommandLine", true}, {"a b", true},
+        {"", false},           {".", false},          {"..", false},
+        {"..\\evil", false},   {"sub\\x", false},     {"x/y", false},
+        {"C:x", false},        {"\\root", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isPlainFileName(c.name), c.plain) << c.name;
+}
+
+} // namespace

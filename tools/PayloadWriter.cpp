@@ -1,0 +1,73 @@
+#include "PayloadWriter.h"
+
+#include "Path.h"
+#include "PayloadFormat.h"
+
+#include <cstring>
+
+namespace {
+
+bool hasNulWithin(const std::vector<unsigned char>& data, std::size_t limit) {
+    std::size_t end = data.size() < limit ? data.size() : limit;
+    for (std::size_t i = 0; i < end; ++i)
+        if (data[i] == 0)
+            return true;
+    return false;
+}
+
+void appendUInt32(std::vector<unsigned char>& out, std::uint32_t value) {
+    unsigned char bytes[4];
+    payload::encodeUInt32(value, bytes);
+    out.insert(out.end(), bytes, bytes + 4);
+}
+
+} // namespace
+
+std::vector<std::string> validatePayload(std::uint64_t stubSize,
+                                         const std::vector<RecordInput>& records) {
+    std::vector<std::string> problems;
+    if (records.empty())
+        problems.push_back("a payload needs at least one record");
+    if (records.size() > payload::kMaxRecords)
+        problems.push_back("a payload holds at most " + std::to_string(payload::kMaxRecords) +
+                           " records, not " + std::to_string(records.size()));
+    if (stubSize > 0x7FFFFFFFu)
+        problems.push_back("the launcher is too large to carry a payload");
+    else if (payload::stubSizeSpellsPrefix(static_cast<std::uint32_t>(stubSize)))
+        problems.push_back("the launcher's size " + std::to_string(stubSize) +
+                           " would make its trailer read as a record prefix");
+
+    std::uint64_t total = stubSize;
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const RecordInput& record = records[i];
+        const std::string which = "record " + std::to_string(i + 1) + " \"" + record.name + "\"";
+        if (record.name.size() > payload::kMaxNameLength)
+            problems.push_back(which + ": a name has at most " +
+                               std::to_string(payload::kMaxNameLength) + " characters");
+        if (std::strlen(record.name.c_str()) != record.name.size() ||
+            !isPlainFileName(record.name.c_str()))
+            problems.push_back(which + ": the name must be a plain file name");
+        if (i < 2 && !hasNulWithin(record.data, payload::kTextBufferSize))
+            problems.push_back(which + ": its text must end in a NUL within its first " +
+                               std::to_string(payload::kTextBufferSize) + " bytes");
+        total += payload::kPrefixSize + record.name.size() + 1 + 8 + record.data.size();
+    }
+    if (total + payload::kTrailerSize > 0x7FFFFFFFu)
+        problems.push_back("the launcher with its payload would exceed 2 GiB");
+    return problems;
+}
+
+std::vector<unsigned char> appendPayload(const std::vector<unsigned char>& stub,
+                                         const std::vector<RecordInput>& records) {
+    std::vector<unsigned char> out = stub;
+    for (const RecordInput& record : records) {
+        out.insert(out.end(), payload::kPrefix, payload::kPrefix + payload::kPrefixSize);
+        out.insert(out.end(), record.name.begin(), record.name.end());
+        out.push_back(0);
+        appendUInt32(out, 0);
+        appendUInt32(out, static_cast<std::uint32_t>(record.data.size()));
+        out.insert(out.end(), record.data.begin(), record.data.end());
+    }
+    appendUInt32(out, static_cast<std::uint32_t>(stub.size()));
+    return out;
+}
