@@ -44,6 +44,7 @@ struct Options {
     Kind kind = Kind::Any;
     DWORD timeoutMs = kDefaultTimeoutMs;
     bool force = false;
+    bool hidden = false;
     std::vector<std::string> positional;
 };
 
@@ -183,12 +184,13 @@ bool matchesKind(HWND window, Kind kind) {
 struct Search {
     const std::string* caption; // null: every visible window
     Kind kind;
+    bool includeHidden;
     std::vector<HWND> found;
 };
 
 BOOL CALLBACK collectWindow(HWND window, LPARAM param) {
     Search* search = reinterpret_cast<Search*>(param);
-    if (!IsWindowVisible(window))
+    if (!search->includeHidden && !IsWindowVisible(window))
         return TRUE;
     if (search->caption && managerText(window) != *search->caption)
         return TRUE;
@@ -200,8 +202,8 @@ BOOL CALLBACK collectWindow(HWND window, LPARAM param) {
 // EnumWindows walks the top-level windows from the top of the z-order down, so
 // the first match is the one a user sees in front (a message box before the
 // dialog that owns it).
-std::vector<HWND> findWindows(const std::string* caption, Kind kind) {
-    Search search{caption, kind, {}};
+std::vector<HWND> findWindows(const std::string* caption, Kind kind, bool includeHidden = false) {
+    Search search{caption, kind, includeHidden, {}};
     EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
@@ -275,11 +277,11 @@ int commandGone(const Options& options) {
 }
 
 int commandList(const Options& options) {
-    needArgs(options, 1, "list [--kind dialog|msgbox|any]");
-    for (HWND window : findWindows(nullptr, options.kind))
+    needArgs(options, 1, "list [--kind dialog|msgbox|any] [--hidden]");
+    for (HWND window : findWindows(nullptr, options.kind, options.hidden))
         out(hexHandle(window) + "\t" + className(window) + "\t" +
             hexHandle(GetWindow(window, GW_OWNER)) + "\t" + kindName(window) + "\t" +
-            escape(managerText(window)));
+            (IsWindowVisible(window) ? "1" : "0") + "\t" + escape(managerText(window)));
     return 0;
 }
 
@@ -624,6 +626,8 @@ Options parseOptions(int argc, char** argv) {
             options.timeoutMs = static_cast<DWORD>(parseInt(argv[++i]));
         } else if (!isExec && arg == "--force") {
             options.force = true;
+        } else if (!isExec && arg == "--hidden") {
+            options.hidden = true;
         } else {
             options.positional.push_back(arg);
         }

@@ -85,6 +85,38 @@ class HarnessTest(unittest.TestCase):
         self.assertEqual(process.wait(30), 107)
         self.assertEqual(process.stdout, b"edit=C:\\a b\\x\nended=107\n")
 
+    def test_busy_dialog_is_read_without_waiting_for_its_thread(self):
+        process = self.s.spawn([probe(), "dialog", "busy", "4000"])
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.s.wait_window(CAPTION, "dialog", timeout=30)
+        deadline = time.monotonic() + 5
+        while self.s.control_text(CAPTION, 1002, "dialog") != "Busy" and time.monotonic() < deadline:
+            time.sleep(0.1)
+        started = time.monotonic()
+        controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
+        self.assertLess(time.monotonic() - started, 4)
+        self.assertEqual(controls[1002].text, "Busy")
+        self.assertEqual(controls[IDOK].checked, -1, "a busy thread cannot answer BM_GETCHECK")
+        self.assertIsNone(process.poll())
+        deadline = time.monotonic() + 20
+        while self.s.control_text(CAPTION, 1002, "dialog") != "Idle":
+            self.assertLess(time.monotonic(), deadline, "the dialog never became idle")
+            time.sleep(0.2)
+        self.assertEqual(self.s.controls(CAPTION, "dialog")[2].checked, 1)
+        self.s.key(CAPTION, "esc", "dialog")
+        self.assertEqual(process.wait(30), IDCANCEL)
+
+    def test_hidden_windows_are_listed_only_on_request(self):
+        process, dialog = self.spawn_dialog()
+        visible = [w for w in self.s.windows() if w.handle == dialog]
+        self.assertEqual([(w.kind, w.visible, w.caption) for w in visible], [("dialog", True, CAPTION)])
+        everything = self.s.windows(hidden=True)
+        self.assertIn(dialog, [w.handle for w in everything])
+        self.assertTrue(any(not w.visible for w in everything))
+        self.assertTrue(all(w.visible for w in self.s.windows()))
+        self.s.press(CAPTION, IDCANCEL, "dialog")
+        self.assertEqual(process.wait(30), IDCANCEL)
+
     def test_escape_key_reaches_the_dialog_manager_as_idcancel(self):
         process, _ = self.spawn_dialog()
         self.s.key(CAPTION, "esc", "dialog")

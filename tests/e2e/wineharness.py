@@ -161,41 +161,58 @@ def _base_env(prefix, display):
     return env
 
 
+def _locked(name, mode):
+    os.makedirs(work_dir(), exist_ok=True)
+    handle = open(os.path.join(work_dir(), name), "a")
+    fcntl.flock(handle, mode)
+    return handle
+
+
+def _template_ready():
+    return os.path.exists(os.path.join(template_dir(), ".harness-ready"))
+
+
 def make_template(force=False):
     """Builds the template prefix: wineboot -i under an Xvfb of its own (started
     first, or the first window of a fresh prefix may never appear), then
-    wineserver -w so that the registry files are complete before anyone copies."""
-    target = template_dir()
-    os.makedirs(work_dir(), exist_ok=True)
-    with open(os.path.join(work_dir(), "template.lock"), "w") as lock:
-        fcntl.flock(lock, fcntl.LOCK_EX)
-        if os.path.exists(os.path.join(target, ".harness-ready")) and not force:
-            return target
-        building = target + ".building"
-        for path in (target, building):
-            if os.path.exists(path):
-                subprocess.run([WINESERVER, "-k"], env=_base_env(path, None),
-                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-                shutil.rmtree(path, ignore_errors=True)
-        log_path = os.path.join(work_dir(), "template-xvfb.log")
-        xvfb = Xvfb(log_path)
+    wineserver -w, which returns once the server itself has ended and so has
+    written the registry files completely.
+
+    Another CTest run in the same tree may be copying the old template meanwhile:
+    the new one is built in a folder of its own and swapped in under an exclusive
+    lock, which sessions hold shared while they copy."""
+    with _locked("template-build.lock", fcntl.LOCK_EX):
+        if not force and _template_ready():
+            return template_dir()
+        building = tempfile.mkdtemp(prefix="template-building-", dir=work_dir())
+        os.rmdir(building)  # wineboot wants to create the prefix folder itself
         try:
-            env = _base_env(building, xvfb.display)
-            with open(os.path.join(work_dir(), "template-wineboot.log"), "wb") as log:
-                boot = subprocess.run([WINE, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
-                                      stdout=log, stderr=subprocess.STDOUT, timeout=240)
-                if boot.returncode != 0:
-                    raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log.name))
-                subprocess.run([WINESERVER, "-w"], env=env, stdin=subprocess.DEVNULL,
-                               stdout=log, stderr=subprocess.STDOUT, timeout=240)
+            log_path = os.path.join(work_dir(), "template-wineboot.log")
+            xvfb = Xvfb(os.path.join(work_dir(), "template-xvfb.log"))
+            try:
+                env = _base_env(building, xvfb.display)
+                with open(log_path, "wb") as log:
+                    boot = subprocess.run([WINE, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+                                          stdout=log, stderr=subprocess.STDOUT, timeout=240)
+                    subprocess.run([WINESERVER, "-w"], env=env, stdin=subprocess.DEVNULL,
+                                   stdout=log, stderr=subprocess.STDOUT, timeout=240)
+            finally:
+                xvfb.stop()
+            if boot.returncode != 0 or not os.path.exists(os.path.join(building, "system.reg")):
+                raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log_path))
+            with open(os.path.join(building, ".harness-ready"), "w") as ready:
+                ready.write("ready\n")
+            with _locked("template.lock", fcntl.LOCK_EX):
+                old = None
+                if os.path.exists(template_dir()):
+                    old = template_dir() + ".old-%d" % os.getpid()
+                    os.rename(template_dir(), old)
+                os.rename(building, template_dir())
+            if old:
+                shutil.rmtree(old, ignore_errors=True)
         finally:
-            xvfb.stop()
-        if not os.path.exists(os.path.join(building, "system.reg")):
-            raise HarnessError("wineboot left no system.reg in %s" % building)
-        os.rename(building, target)
-        with open(os.path.join(target, ".harness-ready"), "w") as ready:
-            ready.write("ready\n")
-        return target
+            shutil.rmtree(building, ignore_errors=True)
+        return template_dir()
 
 
 # ---------------------------------------------------------------------------
@@ -203,7 +220,7 @@ def make_template(force=False):
 
 Result = namedtuple("Result", "returncode stdout stderr")
 Control = namedtuple("Control", "id cls enabled visible checked text")
-Window = namedtuple("Window", "handle cls owner kind caption")
+Window = namedtuple("Window", "handle cls owner kind visible caption")
 ComboItem = namedtuple("ComboItem", "index data text")
 Rect = namedtuple("Rect", "left top right bottom screen_width screen_height")
 
@@ -305,8 +322,7 @@ class WineSession:
     def __init__(self, name, display=True):
         WineSession._counter += 1
         safe = re.sub(r"[^A-Za-z0-9_.-]", "_", name) or "session"
-        template = template_dir()
-        if not os.path.exists(os.path.join(template, ".harness-ready")):
+        if not _template_ready():
             make_template()
         sessions = os.path.join(work_dir(), "sessions")
         os.makedirs(sessions, exist_ok=True)
@@ -319,8 +335,9 @@ class WineSession:
         self._closed = False
         # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
         # timestamps that tell Wine the prefix needs no update.
-        copy = subprocess.run(["cp", "-a", template, self.prefix], stdout=subprocess.PIPE,
-                              stderr=subprocess.STDOUT)
+        with _locked("template.lock", fcntl.LOCK_SH):
+            copy = subprocess.run(["cp", "-a", template_dir(), self.prefix], stdout=subprocess.PIPE,
+                                  stderr=subprocess.STDOUT)
         if copy.returncode != 0:
             raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
         os.remove(os.path.join(self.prefix, ".harness-ready"))
@@ -375,7 +392,9 @@ class WineSession:
                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
 
     def wait_server(self, timeout=60):
-        """wineserver -w: waits until every process of the prefix has ended."""
+        """wineserver -w: waits until every process of the prefix has ended and the
+        server has gone too (a few seconds later), so the registry files are then
+        complete on disk."""
         try:
             subprocess.run([WINESERVER, "-w"], env=self.env, stdin=subprocess.DEVNULL,
                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=timeout)
@@ -461,24 +480,29 @@ class WineSession:
     def wait_gone(self, caption, kind="any", timeout=10):
         self.driver("gone", caption, *self._kind(kind), "--timeout", int(timeout * 1000), timeout=timeout + 30)
 
-    def windows(self, kind="any"):
-        """Every visible top-level window (of that kind), topmost first."""
+    def windows(self, kind="any", hidden=False):
+        """Every visible top-level window (of that kind), topmost first; with
+        hidden=True the hidden ones too (Wine keeps many of its own hidden)."""
         windows = []
-        for line in self.driver("list", *self._kind(kind)).splitlines():
-            handle, cls, owner, wkind, caption = line.split("\t", 4)
-            windows.append(Window(int(handle, 16), cls, int(owner, 16), wkind, unescape(caption)))
+        for line in self.driver("list", *self._kind(kind), *(["--hidden"] if hidden else [])).splitlines():
+            handle, cls, owner, wkind, visible, caption = line.split("\t", 5)
+            windows.append(Window(int(handle, 16), cls, int(owner, 16), wkind, visible == "1", unescape(caption)))
         return windows
 
     def controls(self, caption, kind="any", timeout=10):
-        """The child controls of the window: Control(id, cls, enabled, visible,
-        checked, text); checked is None for controls that are not buttons."""
+        """The child controls of the window, in z-order (a dialog's template order):
+        Control(id, cls, enabled, visible, checked, text). checked is BM_GETCHECK for
+        buttons, None for other controls, -1 when the window's thread is busy (not
+        answering messages); texts are then the window manager's copies, which are
+        exact for statics and buttons but miss what was typed into an edit."""
         controls = []
         out = self.driver("controls", caption, *self._kind(kind), "--timeout", int(timeout * 1000),
                           timeout=timeout + 30)
         for line in out.splitlines():
             cid, cls, enabled, visible, checked, text = line.split("\t", 5)
             controls.append(Control(int(cid), cls, enabled == "1", visible == "1",
-                                    None if checked == "-" else int(checked), unescape(text)))
+                                    {"-": None, "?": -1}.get(checked) if checked in ("-", "?") else int(checked),
+                                    unescape(text)))
         return controls
 
     def control_text(self, caption, control_id, kind="any", timeout=10):

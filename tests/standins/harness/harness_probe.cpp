@@ -8,6 +8,9 @@
 //                          two-line text, two radio buttons, an edit, a sorted
 //                          combo box, OK and Cancel; OK asks in an owned message
 //                          box; exit code = the dialog's end code
+//   dialog busy <ms>       the same, but its thread blocks for <ms> right after
+//                          it shows (text "Busy", then "Idle"), as a dialog does
+//                          that searches on its only thread
 //   linger                 writes to stdout and stderr, leaves a child running
 //                          that holds the same handles, exits with 7
 //   sleep <ms>, exit <code>
@@ -29,6 +32,8 @@ namespace {
 const char kCaption[] = "Kitebay";
 const char kDefaultText[] = "First line\nSecond line with a \\ backslash";
 const char kChildReadyEvent[] = "harness_probe_child_ready";
+const UINT kBeginBusy = WM_APP + 1;
+DWORD busyMilliseconds = 0;
 
 enum ControlId : WORD {
     kMessageText = 1002,
@@ -133,6 +138,13 @@ INT_PTR CALLBACK dialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
         CheckRadioButton(dialog, kOptionAlpha, kOptionBeta, kOptionAlpha);
         EnableWindow(GetDlgItem(dialog, kPathEdit), FALSE);
         fillList(dialog);
+        if (busyMilliseconds)
+            PostMessageA(dialog, kBeginBusy, 0, 0);
+        return TRUE;
+    case kBeginBusy:
+        SetDlgItemTextA(dialog, kMessageText, "Busy");
+        Sleep(busyMilliseconds);
+        SetDlgItemTextA(dialog, kMessageText, "Idle");
         return TRUE;
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
@@ -225,8 +237,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     std::string mode = argc > 1 ? argv[1] : "";
     if (mode == "msgbox" && argc > 2)
         return showMessageBox(argv[2], argc > 3 ? argv[3] : nullptr);
-    if (mode == "dialog")
+    if (mode == "dialog") {
+        if (argc > 3 && std::string(argv[2]) == "busy")
+            busyMilliseconds = static_cast<DWORD>(std::strtoul(argv[3], nullptr, 0));
         return showDialog(instance);
+    }
     if (mode == "linger")
         return leaveChildRunning();
     if (mode == "sleep" && argc > 2)
