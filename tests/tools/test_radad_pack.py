@@ -1,0 +1,102 @@
+"""radad-pack on the build machine: what it writes, lists and refuses."""
+
+import os
+import subprocess
+import sys
+import tempfile
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import payloads as pl  # noqa: E402
+
+TOOL = os.path.join(os.environ.get("DIST_DIR", "dist"), "radad-pack")
+
+
+def pack(*args):
+    return subprocess.run([TOOL, *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
+class RadadPackTest(unittest.TestCase):
+    def setUp(self):
+        self.dir = tempfile.TemporaryDirectory()
+        self.addCleanup(self.dir.cleanup)
+        self.stub = self.file("stub.exe", b"MZ" + b"\0" * 57854)
+
+    def file(self, name, data):
+        return pl.write(os.path.join(self.dir.name, name), data)
+
+    def read(self, path):
+        with open(path, "rb") as f:
+            return f.read()
+
+    def test_build_writes_exactly_the_format(self):
+        installer = self.file("setup.class", b"\xca\xfe\xba\xbe" + bytes(range(256)) * 3)
+        out = os.path.join(self.dir.name, "out.exe")
+        result = pack("build", self.stub, "-o", out, "CommandLine:=1.1:A:A",
+                      "URL:=http://kitebay.example/getjava", "setup.class=" + installer)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        expected = pl.launcher(self.read(self.stub), [
+            pl.record("CommandLine", pl.text("1.1:A:A")),
+            pl.record("URL", pl.text("http://kitebay.example/getjava")),
+            pl.record("setup.class", self.read(installer))])
+        self.assertEqual(self.read(out), expected)
+
+    def test_list_shows_names_words_lengths_offsets_and_the_trailer(self):
+        launcher = self.file("l.exe", pl.launcher(self.read(self.stub), pl.shipped_records(
+            address="http://kitebay.example/java/1")))
+        result = pack("list", launcher)
+        self.assertEqual(result.returncode, 0)
+        rows = [line.split() for line in result.stdout.splitlines()[2:5]]
+        S = 57856
+        self.assertEqual(rows, [["qvxCommandLine", "0", "8", str(S + 23)],
+                                ["qvxURL", "0", "30", str(S + 46)],
+                                ["qvxsetup.class", "0", str(len(pl.shipped_records()[2]) - 23), str(S + 99)]])
+        self.assertIn("trailer 57856", result.stdout)
+
+    def test_check_accepts_the_shipped_layout_and_names_what_is_wrong_otherwise(self):
+        good = self.file("good.exe", pl.launcher(self.read(self.stub), pl.shipped_records()))
+        self.assertEqual(pack("check", good).returncode, 0)
+        cases = [
+            ("no payload", self.read(self.stub) + b"\xff\xff\xff\x7f", "does not begin"),
+            ("reserved word", pl.launcher(self.read(self.stub), pl.shipped_records()[:2]
+                                          + [pl.record("setup.class", b"x", reserved=3)]), "reserved"),
+            ("other order", pl.launcher(self.read(self.stub), pl.shipped_records()[::-1]), "does not begin"),
+        ]
+        for what, data, word in cases:
+            with self.subTest(what):
+                result = pack("check", self.file("bad.exe", data))
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(word, result.stdout)
+
+    def test_build_refuses_what_the_launcher_could_not_read_back(self):
+        long_text = self.file("long.txt", b"a" * 300)
+        cases = [
+            ("a twenty-character name", ["CommandLine:=x", "URL:=y", "n" * 20 + ":=z"], "at most 19"),
+            ("eleven records", ["CommandLine:=x", "URL:=y"] + ["r%d:=z" % i for i in range(9)], "at most 10"),
+            ("a requirement without a NUL", ["CommandLine=" + long_text, "URL:=y", "s:=z"], "NUL"),
+            ("a name that is a path", ["CommandLine:=x", "URL:=y", "..\\setup.class:=z"], "plain file name"),
+        ]
+        for what, records, word in cases:
+            with self.subTest(what):
+                out = os.path.join(self.dir.name, "refused.exe")
+                result = pack("build", self.stub, "-o", out, *records)
+                self.assertEqual(result.returncode, 1)
+                self.assertIn(word, result.stderr)
+                self.assertFalse(os.path.exists(out))
+
+    def test_build_refuses_a_stub_whose_size_spells_the_prefix(self):
+        stub = self.file("odd.exe", b"\0" * 0x787671)
+        out = os.path.join(self.dir.name, "odd-out.exe")
+        result = pack("build", stub, "-o", out, "CommandLine:=x", "URL:=y", "s:=z")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("prefix", result.stderr)
+
+    def test_build_refuses_a_launcher_that_carries_a_payload_already(self):
+        packed = self.file("packed.exe", pl.launcher(self.read(self.stub), pl.shipped_records()))
+        result = pack("build", packed, "-o", os.path.join(self.dir.name, "twice.exe"), "a:=b")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("already", result.stderr)
+
+
+if __name__ == "__main__":
+    unittest.main()
