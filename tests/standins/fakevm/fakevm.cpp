@@ -1,0 +1,113 @@
+// A stand-in for a Java VM. Installed as java.exe, jre.exe or jview.exe, it
+// records how it was started and answers as its configuration file says.
+//
+// Beside the executable (say C:\jdk\bin\java.exe):
+//   java.exe.cfg  read at start, lines KEY=VALUE:
+//     status=N          exit status (default 159)
+//     status:CLASS=N    exit status when started on that class
+//     output=TEXT       written to standard output (default none)
+//     output:CLASS=TEXT the same, for one class
+//     hang=1            never end (hang:CLASS=1 for one class)
+//   java.exe.log  appended for each run: the command line, the arguments, the
+//                 working directory, CLASSPATH, the class and its file as found.
+#include "WindowsApi.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string ownPath() {
+    char path[MAX_PATH] = {};
+    GetModuleFileNameA(nullptr, path, sizeof path);
+    return path;
+}
+
+std::string setting(const std::string& config, const std::string& key, const std::string& fallback) {
+    std::size_t start = 0;
+    while (start < config.size()) {
+        std::size_t end = config.find('\n', start);
+        if (end == std::string::npos)
+            end = config.size();
+        std::string line = config.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (line.compare(0, key.size() + 1, key + "=") == 0)
+            return line.substr(key.size() + 1);
+        start = end + 1;
+    }
+    return fallback;
+}
+
+std::string readAll(const std::string& path) {
+    std::string text;
+    if (std::FILE* file = std::fopen(path.c_str(), "rb")) {
+        char buffer[4096];
+        std::size_t count;
+        while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+            text.append(buffer, count);
+        std::fclose(file);
+    }
+    return text;
+}
+
+unsigned long fnv1a(const std::string& bytes) {
+    unsigned long hash = 2166136261ul;
+    for (unsigned char c : bytes)
+        hash = (hash ^ c) * 16777619ul & 0xFFFFFFFFul;
+    return hash;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string self = ownPath();
+    const std::string config = readAll(self + ".cfg");
+
+    // java.exe takes the class first; jre.exe and jview.exe after a class path.
+    std::string classPath, className;
+    int classIndex = 1;
+    if (argc > 2 && (std::strcmp(argv[1], "-cp") == 0 || std::strcmp(argv[1], "-cp:p") == 0)) {
+        classPath = argv[2];
+        classIndex = 3;
+    }
+    if (classIndex < argc)
+        className = argv[classIndex];
+
+    char cwd[MAX_PATH] = {};
+    GetCurrentDirectoryA(sizeof cwd, cwd);
+    const char* classpathVariable = std::getenv("CLASSPATH");
+    std::string directory = !classPath.empty() ? classPath : std::string(cwd);
+    if (!directory.empty() && directory.back() != '\\')
+        directory += '\\';
+    std::string classFile = directory + className + ".class";
+    DWORD attributes = GetFileAttributesA(classFile.c_str());
+    bool found = attributes != INVALID_FILE_ATTRIBUTES;
+    std::string classBytes = found ? readAll(classFile) : std::string();
+
+    if (std::FILE* log = std::fopen((self + ".log").c_str(), "ab")) {
+        std::fprintf(log, "run\ncommandline=%s\ncwd=%s\n", GetCommandLineA(), cwd);
+        for (int i = 1; i < argc; ++i)
+            std::fprintf(log, "arg=%s\n", argv[i]);
+        std::fprintf(log, "classpathvar=%s\nclass=%s\nclassfile=%s\n",
+                     classpathVariable ? classpathVariable : "(none)", className.c_str(),
+                     found ? classFile.c_str() : "(missing)");
+        std::fprintf(log, "classsize=%u\nclasshash=%08lx\nend\n",
+                     static_cast<unsigned>(classBytes.size()), fnv1a(classBytes));
+        std::fclose(log);
+    }
+
+    std::string output = setting(config, "output:" + className, setting(config, "output", ""));
+    if (!output.empty()) {
+        std::fputs(output.c_str(), stdout);
+        std::fputs("\n", stdout);
+        std::fflush(stdout);
+    }
+    if (setting(config, "hang:" + className, setting(config, "hang", "0")) == "1")
+        for (;;)
+            Sleep(1000);
+    return std::atoi(setting(config, "status:" + className, setting(config, "status", "159")).c_str());
+}
