@@ -1,0 +1,197 @@
+"""What the service's end-to-end suites share (this module holds no tests).
+
+A ``ServicePrefix`` is one Wine session with the real dist/Brisnode.exe, the
+stand-in manager server (mgrserver.exe) and svcquery.exe, the test's window on
+the Service Control Manager. The stand-ins live in C:\\tools, apart from the
+image directory, so that a test always knows which batch files it wrote.
+"""
+
+import os
+import re
+import time
+import unittest
+
+import wineharness as wh
+
+SERVICE_KEY = r"HKLM\SYSTEM\CurrentControlSet\Services\Brisnode"
+TOOLS = "C:\\tools\\"
+SERVER = r"C:\tools\mgrserver.exe"
+QUERY = r"C:\tools\svcquery.exe"
+SERVER_LOG = r"C:\tools\mgrserver.log"
+
+STOPPED, START_PENDING, STOP_PENDING, RUNNING = 1, 2, 3, 4
+CONTROL_STOP, CONTROL_INTERROGATE = 1, 4
+
+
+def batch(fourth_line, head=(b"@echo off", b"rem Manager server", b"cd /d %~dp0")):
+    """A batch file whose fourth line is fourth_line (bytes), lines ended by CR LF."""
+    return b"\r\n".join(list(head) + [fourth_line]) + b"\r\n"
+
+
+class ServicePrefix:
+    def __init__(self, name):
+        self.session = wh.WineSession(name)
+        self.session.install(wh.dist("Brisnode.exe"), TOOLS)
+        self.session.install(wh.cross("tests/standins/server/mgrserver.exe"), TOOLS)
+        self.session.install(wh.cross("tests/standins/server/svcquery.exe"), TOOLS)
+        # When the last program of a prefix ends, Wine ends services.exe too, and
+        # the next program starts it afresh as if the machine had booted: the
+        # service, which starts automatically, would start again by itself. A
+        # program that runs as long as the suite keeps that from happening.
+        self.keepalive = self.session.spawn([SERVER, "run", "keepalive"])
+
+    def close(self):
+        self.session.close()
+
+    # -- the image directory -----------------------------------------------
+
+    def place_brisnode(self, image_dir, start_bat=None, stop_bat=None):
+        """Copies Brisnode.exe into image_dir (a Windows path) with the batch files
+        given (bytes; None leaves the file out) and returns the executable's path."""
+        directory = self.session.unix_path(image_dir)
+        os.makedirs(directory, exist_ok=True)
+        for name, content in (("start.bat", start_bat), ("stop.bat", stop_bat)):
+            path = os.path.join(directory, name)
+            if content is None:
+                if os.path.exists(path):
+                    os.remove(path)
+            else:
+                with open(path, "wb") as f:
+                    f.write(content)
+        exe = image_dir.rstrip("\\") + "\\Brisnode.exe"
+        self.session.install(wh.dist("Brisnode.exe"), exe)
+        return exe
+
+    # -- running Brisnode ----------------------------------------------------
+
+    def brisnode(self, test, exe, *args, timeout=60):
+        """Runs Brisnode and checks what holds in every mode: exit code 0 and no
+        output at all. Returns the seconds it took."""
+        started = time.monotonic()
+        result = self.session.run([exe] + list(args), timeout=timeout)
+        elapsed = time.monotonic() - started
+        test.assertEqual(result.returncode, 0, "exit code of Brisnode %s" % " ".join(args))
+        test.assertEqual(result.stdout, b"", "standard output of Brisnode %s" % " ".join(args))
+        test.assertEqual(result.stderr, b"", "standard error of Brisnode %s" % " ".join(args))
+        return elapsed
+
+    # -- the Service Control Manager -----------------------------------------
+
+    def query(self, *args, timeout=60):
+        result = self.session.run([QUERY] + [str(a) for a in args], timeout=timeout)
+        return result.returncode, result.stdout.decode("latin-1").replace("\r\n", "\n")
+
+    def state(self):
+        """The current state, or None when the service does not exist."""
+        code, out = self.query("status")
+        if code == 3:
+            return None
+        match = re.search(r"^state (\d+)$", out, re.M)
+        if code != 0 or not match:
+            raise wh.HarnessError("svcquery status: %d %r" % (code, out))
+        return int(match.group(1))
+
+    def status_fields(self):
+        code, out = self.query("status")
+        if code != 0:
+            raise wh.HarnessError("svcquery status: %d %r" % (code, out))
+        return dict(line.split(" ", 1) for line in out.splitlines())
+
+    def config(self):
+        code, out = self.query("config")
+        if code != 0:
+            raise wh.HarnessError("svcquery config: %d %r" % (code, out))
+        return dict((line.split(" ", 1) + [""])[:2] for line in out.splitlines())
+
+    def control(self, code):
+        _, out = self.query("control", code)
+        return out.strip()
+
+    def watch(self, milliseconds, control=None):
+        """Spawns svcquery watch; returns the Spawned process. parse_watch reads it."""
+        args = [QUERY, "watch", str(milliseconds)] + ([str(control)] if control is not None else [])
+        return self.session.spawn(args)
+
+    @staticmethod
+    def parse_watch(spawned, timeout=60):
+        """(the answer to the control, or None; [(elapsed ms, state), ...])."""
+        spawned.wait(timeout)
+        answer, changes = None, []
+        for line in spawned.stdout.decode("latin-1").splitlines():
+            fields = line.split()
+            if fields and fields[0].isdigit():
+                changes.append((int(fields[0]), int(fields[1])))
+            elif fields:
+                answer = line.strip()
+        return answer, changes
+
+    def wait_state(self, wanted, timeout=20):
+        deadline = time.monotonic() + timeout
+        while True:
+            current = self.state()
+            if current == wanted or time.monotonic() > deadline:
+                return current
+            time.sleep(0.2)
+
+    # -- the service's registry values ---------------------------------------
+
+    def value(self, name):
+        """(type, bytes) of a value in the service's key, or None."""
+        return self.session.reg_value_bytes(SERVICE_KEY, name)
+
+    def set_value(self, name, text):
+        self.session.reg_add(SERVICE_KEY, name, text, "REG_SZ")
+
+    # -- the stand-in server -------------------------------------------------
+
+    def log(self, tag=None):
+        """The server log's entries, each a dict of kind, tag, pid, cwd, cmdline, how."""
+        path = self.session.unix_path(SERVER_LOG)
+        if not os.path.exists(path):
+            return []
+        entries = []
+        with open(path, "rb") as f:
+            for raw in f.read().decode("latin-1").split("\r\n"):
+                if not raw:
+                    continue
+                kind, rest = raw.split(" ", 1)
+                entry = {"kind": kind}
+                # cmdline is last and may hold anything, blanks included.
+                head, _, cmdline = rest.partition(" cmdline=")
+                for field in head.split(" "):
+                    key, _, text = field.partition("=")
+                    entry[key] = text
+                if _:
+                    entry["cmdline"] = cmdline
+                if tag is None or entry.get("tag") == tag:
+                    entries.append(entry)
+        return entries
+
+    def kinds(self, tag):
+        return [e["kind"] for e in self.log(tag)]
+
+    def wait_log(self, tag, kind, timeout=20):
+        deadline = time.monotonic() + timeout
+        while kind not in self.kinds(tag) and time.monotonic() < deadline:
+            time.sleep(0.2)
+        return kind in self.kinds(tag)
+
+    def server_alive(self, tag):
+        return self.session.run([SERVER, "alive", tag], timeout=60).returncode == 0
+
+    def quit_server(self, tag):
+        self.session.run([SERVER, "quit", tag], timeout=60)
+
+
+class ServiceTestCase(unittest.TestCase):
+    """One prefix per suite; tests that change the installation put it back."""
+
+    prefix_name = "service"
+
+    @classmethod
+    def setUpClass(cls):
+        cls.p = ServicePrefix(cls.prefix_name)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.p.close()
