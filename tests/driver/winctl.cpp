@@ -60,7 +60,9 @@ void writeAll(DWORD stdHandle, const std::string& text) {
     }
 }
 
-void out(const std::string& line) { writeAll(STD_OUTPUT_HANDLE, line + "\n"); }
+void out(const std::string& line) {
+    writeAll(STD_OUTPUT_HANDLE, line + "\n");
+}
 
 // One control per line: a line feed, tab or backslash inside a text would break
 // the line-and-tab format, so they are written as \n, \r, \t and \\.
@@ -68,11 +70,21 @@ std::string escape(const std::string& text) {
     std::string result;
     for (char c : text) {
         switch (c) {
-        case '\\': result += "\\\\"; break;
-        case '\n': result += "\\n"; break;
-        case '\r': result += "\\r"; break;
-        case '\t': result += "\\t"; break;
-        default: result += c; break;
+        case '\\':
+            result += "\\\\";
+            break;
+        case '\n':
+            result += "\\n";
+            break;
+        case '\r':
+            result += "\\r";
+            break;
+        case '\t':
+            result += "\\t";
+            break;
+        default:
+            result += c;
+            break;
         }
     }
     return result;
@@ -85,7 +97,9 @@ std::string hexHandle(const void* handle) {
     return buffer;
 }
 
-std::string number(long long value) { return std::to_string(value); }
+std::string number(long long value) {
+    return std::to_string(value);
+}
 
 std::string className(HWND window) {
     char buffer[256] = {};
@@ -174,9 +188,12 @@ const char* kindName(HWND window) {
 
 bool matchesKind(HWND window, Kind kind) {
     switch (kind) {
-    case Kind::Any: return true;
-    case Kind::Dialog: return className(window) == "#32770" && !isMessageBox(window);
-    case Kind::MessageBox: return isMessageBox(window);
+    case Kind::Any:
+        return true;
+    case Kind::Dialog:
+        return className(window) == "#32770" && !isMessageBox(window);
+    case Kind::MessageBox:
+        return isMessageBox(window);
     }
     return false;
 }
@@ -333,10 +350,10 @@ int virtualKey(const std::string& name) {
         const char* name;
         int vk;
     };
-    static const Named names[] = {{"esc", VK_ESCAPE}, {"escape", VK_ESCAPE}, {"enter", VK_RETURN},
-                                  {"return", VK_RETURN}, {"tab", VK_TAB},     {"space", VK_SPACE},
-                                  {"up", VK_UP},        {"down", VK_DOWN},     {"left", VK_LEFT},
-                                  {"right", VK_RIGHT}};
+    static const Named names[] = {
+        {"esc", VK_ESCAPE}, {"escape", VK_ESCAPE}, {"enter", VK_RETURN}, {"return", VK_RETURN},
+        {"tab", VK_TAB},    {"space", VK_SPACE},   {"up", VK_UP},        {"down", VK_DOWN},
+        {"left", VK_LEFT},  {"right", VK_RIGHT}};
     for (const Named& named : names)
         if (sameText(name, named.name))
             return named.vk;
@@ -384,8 +401,8 @@ int commandSetText(const Options& options) {
     HWND control = findControl(window, parseInt(options.positional[2]));
     requireUsable(control, options);
     DWORD_PTR result = 0;
-    if (!sendTimeout(control, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(options.positional[3].c_str()),
-                     &result) ||
+    if (!sendTimeout(control, WM_SETTEXT, 0,
+                     reinterpret_cast<LPARAM>(options.positional[3].c_str()), &result) ||
         !result)
         throw Failure{"WM_SETTEXT failed or timed out"};
     return 0;
@@ -541,6 +558,16 @@ int commandRegValue(const Options& options) {
     return 0;
 }
 
+int commandCurrentDirectory(const Options& options) {
+    needArgs(options, 1, "cwd");
+    char buffer[MAX_PATH + 1] = {};
+    DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+    if (length == 0 || length > sizeof buffer)
+        throw Failure{"GetCurrentDirectoryA failed: " + number(GetLastError())};
+    out(buffer);
+    return 0;
+}
+
 int commandTempPath(const Options& options) {
     needArgs(options, 1, "temppath");
     char buffer[MAX_PATH + 1] = {};
@@ -640,19 +667,29 @@ int run(int argc, char** argv) {
         const char* name;
         int (*handler)(const Options&);
     };
-    static const Command commands[] = {
-        {"wait", commandWait},         {"gone", commandGone},       {"list", commandList},
-        {"controls", commandControls}, {"text", commandText},       {"press", commandPress},
-        {"key", commandKey},           {"settext", commandSetText}, {"check", commandCheck},
-        {"rect", commandRect},         {"combo", commandCombo},     {"select", commandSelect},
-        {"regvalue", commandRegValue}, {"temppath", commandTempPath}, {"exec", commandExec}};
+    static const Command commands[] = {{"wait", commandWait},
+                                       {"gone", commandGone},
+                                       {"list", commandList},
+                                       {"controls", commandControls},
+                                       {"text", commandText},
+                                       {"press", commandPress},
+                                       {"key", commandKey},
+                                       {"settext", commandSetText},
+                                       {"check", commandCheck},
+                                       {"rect", commandRect},
+                                       {"combo", commandCombo},
+                                       {"select", commandSelect},
+                                       {"regvalue", commandRegValue},
+                                       {"temppath", commandTempPath},
+                                       {"cwd", commandCurrentDirectory},
+                                       {"exec", commandExec}};
     Options options = parseOptions(argc, argv);
     if (!options.positional.empty())
         for (const Command& command : commands)
             if (options.positional[0] == command.name)
                 return command.handler(options);
     throw Failure{"usage: winctl wait|gone|list|controls|text|press|key|settext|check|rect|combo|"
-                  "select|regvalue|temppath|exec ..."};
+                  "select|regvalue|temppath|cwd|exec ..."};
 }
 
 } // namespace

@@ -188,6 +188,12 @@ class HarnessTest(unittest.TestCase):
         self.assertEqual(unix, os.path.join(self.s.prefix, "drive_c", "Temp Dir", "with blank") + "/")
         self.assertTrue(os.path.isdir(unix))
 
+    def test_programs_start_on_drive_c_of_the_prefix(self):
+        self.assertEqual(self.s.driver("cwd").strip(), "C:\\")
+        os.makedirs(self.s.unix_path("C:\\work dir"), exist_ok=True)
+        self.assertEqual(self.s.run([wh.winctl_path(), "cwd"], cwd="C:\\work dir").stdout.strip(),
+                         b"C:\\work dir")
+
     def test_paths_and_install(self):
         self.assertEqual(self.s.win_path(os.path.join(self.s.prefix, "drive_c", "x y", "z.txt")), "C:\\x y\\z.txt")
         self.assertEqual(self.s.win_path("/tmp"), "Z:\\tmp")

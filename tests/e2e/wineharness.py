@@ -23,6 +23,22 @@ Things Wine forces on this module:
 * Texts are 8-bit ANSI; they are decoded and encoded as latin-1 here so that every
   byte survives the round trip (``s.encode('latin-1')`` gives the bytes back).
 
+Usage (a test file registers itself with add_e2e_test in tests/e2e/CMakeLists.txt):
+
+    with WineSession("mytest") as s:                 # fresh prefix + Xvfb
+        s.install(dist("radad.exe"), "C:\\app\\")   # copy into the prefix
+        p = s.spawn([s.unix_path("C:\\app\\radad.exe")])
+        s.wait_window("Kitebay", "dialog")            # kind: dialog | msgbox | any
+        s.controls("Kitebay", "dialog")               # [Control(id, cls, enabled, ...)]
+        s.press("Kitebay", 2, "dialog"); s.key("Kitebay", "esc")
+        p.wait(30); p.stdout                           # exit code, bytes
+        s.run([...]) / s.wine("reg", ...) / s.reg_add / s.reg_query / s.reg_value_bytes
+        s.temp_dir() / s.set_temp_dir("C:\\t dir") / s.screenshot("x.png")
+
+Driver calls act like a user: press, check and settext refuse a disabled or
+hidden control unless force=True. press and key only post their messages; wait
+for the effect (wait_window, wait_gone, process.wait) before asserting.
+
 Environment: E2E_WORK_DIR (default build/native/e2e-work), DIST_DIR (default
 dist/), CROSS_BUILD_DIR (default build/cross), E2E_KEEP=1 keeps the session folders.
 """
@@ -414,8 +430,16 @@ class WineSession:
     def spawn(self, args, cwd=None, env=None, full_exit_code=False):
         """Starts ``wine args[0] args[1:]`` and returns at once a Spawned handle.
         args[0] is a Unix path of an .exe or a Windows path inside the prefix.
+        cwd (a Unix or a Windows path) becomes the program's current directory;
+        it defaults to C:\\ of the prefix, so that a program writing to the root
+        of its current drive writes into this prefix, not into the host's /
+        (Wine maps a Unix directory outside the prefix to Z:).
         env adds to (or, with None values, removes from) the session's environment."""
         args = [str(a) for a in args]
+        if cwd is None:
+            cwd = os.path.join(self.prefix, "drive_c")
+        elif re.match(r"^[A-Za-z]:", str(cwd)):
+            cwd = self.unix_path(str(cwd))
         out_path, err_path = self._output_files(args[0])
         run_env = dict(self.env)
         for key, value in (env or {}).items():
@@ -429,7 +453,7 @@ class WineSession:
             exit_code_path = out_path[:-4] + ".code"
             command = [WINE, winctl_path(), "exec", self.win_path(exit_code_path)] + args
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            popen = subprocess.Popen(command, cwd=cwd or self.dir, env=run_env, stdin=subprocess.DEVNULL,
+            popen = subprocess.Popen(command, cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
                                      stdout=out, stderr=err, start_new_session=True)
         self._processes.append(popen)
         return Spawned(args, popen, out_path, err_path, exit_code_path)

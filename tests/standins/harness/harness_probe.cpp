@@ -52,7 +52,7 @@ void report(const std::string& text) {
 
 // A classic in-memory dialog template, so the probe needs no resource compiler.
 class DialogTemplate {
-public:
+  public:
     DialogTemplate(DWORD style, short cx, short cy, const char* caption) {
         addDword(style);
         addDword(0);
@@ -83,7 +83,7 @@ public:
 
     const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
-private:
+  private:
     void addDword(DWORD value) {
         words_.push_back(LOWORD(value));
         words_.push_back(HIWORD(value));
@@ -125,8 +125,8 @@ void finishIfConfirmed(HWND dialog) {
     if (MessageBoxA(dialog, question.c_str(), kCaption, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     LRESULT selection = SendDlgItemMessageA(dialog, kVmList, CB_GETCURSEL, 0, 0);
-    LRESULT data = SendDlgItemMessageA(dialog, kVmList, CB_GETITEMDATA,
-                                       static_cast<WPARAM>(selection), 0);
+    LRESULT data =
+        SendDlgItemMessageA(dialog, kVmList, CB_GETITEMDATA, static_cast<WPARAM>(selection), 0);
     report(std::string("edit=") + path + "\n");
     EndDialog(dialog, 100 + data);
 }
@@ -211,8 +211,8 @@ int leaveChildRunning() {
     startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
     PROCESS_INFORMATION process;
     std::memset(&process, 0, sizeof process);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
         return 1;
     UniqueHandle processHandle(process.hProcess);
     UniqueHandle threadHandle(process.hThread);
