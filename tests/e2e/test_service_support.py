@@ -154,15 +154,11 @@ class ServicePrefix:
             for raw in f.read().decode("latin-1").split("\r\n"):
                 if not raw:
                     continue
-                kind, rest = raw.split(" ", 1)
+                kind, *fields = raw.split("\t")
                 entry = {"kind": kind}
-                # cmdline is last and may hold anything, blanks included.
-                head, _, cmdline = rest.partition(" cmdline=")
-                for field in head.split(" "):
+                for field in fields:
                     key, _, text = field.partition("=")
                     entry[key] = text
-                if _:
-                    entry["cmdline"] = cmdline
                 if tag is None or entry.get("tag") == tag:
                     entries.append(entry)
         return entries

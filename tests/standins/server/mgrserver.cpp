@@ -11,7 +11,7 @@
 //       exit code 0 while a server of that tag runs, 1 otherwise.
 //
 // Every start appends one line to the log beside the executable (the file
-// name with ".log" for ".exe"): the mode, the process id, the current
+// name with ".log" for ".exe"), fields apart by tabs: the mode, the process id, the current
 // directory and the whole command line, so that a test sees where and how the
 // service started it. A run appends a second line when it ends. Anything else
 // on the command line is logged as "unexpected".
@@ -38,14 +38,14 @@ void logStart(const char* mode, const char* tag) {
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
     char line[2048];
-    std::snprintf(line, sizeof line, "%s tag=%s pid=%lu cwd=%s cmdline=%s\r\n", mode, tag,
+    std::snprintf(line, sizeof line, "%s\ttag=%s\tpid=%lu\tcwd=%s\tcmdline=%s\r\n", mode, tag,
                   GetCurrentProcessId(), directory, GetCommandLineA());
     logLine(line);
 }
 
 void logEnd(const char* mode, const char* tag, const char* how) {
     char line[512];
-    std::snprintf(line, sizeof line, "%s-end tag=%s pid=%lu how=%s\r\n", mode, tag,
+    std::snprintf(line, sizeof line, "%s-end\ttag=%s\tpid=%lu\thow=%s\r\n", mode, tag,
                   GetCurrentProcessId(), how);
     logLine(line);
 }

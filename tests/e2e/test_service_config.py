@@ -1,0 +1,79 @@
+"""What "/install" takes from the batch files and the executable's path, end to
+end: the values stored in the service's key for batch files of every shape, the
+quoted registration of a path with blanks, and a drive root as image directory.
+Each case installs, reads the values and uninstalls, in one prefix."""
+
+import os
+import unittest
+
+from test_service_support import RUNNING, SERVER, STOPPED, ServiceTestCase, batch
+
+IMAGE_DIR = r"C:\Veltra"
+
+
+class ConfigurationTest(ServiceTestCase):
+    prefix_name = "service-config"
+
+    def install(self, image_dir, start_bat, stop_bat):
+        exe = self.p.place_brisnode(image_dir, start_bat=start_bat, stop_bat=stop_bat)
+        self.p.brisnode(self, exe, "/install")
+        self.addCleanup(self.p.brisnode, self, exe, "/uninstall")
+        return exe
+
+    def test_commands_stored_from_batch_files_of_every_shape(self):
+        long_command = b"C:\\tools\\" + b"y" * 400 + b".exe -x "
+        cases = [
+            # name, start.bat (None: missing), expected StartCmd bytes without the NUL
+            ("blank before the batch parameter is kept", batch(b"run.exe a %1"), b"run.exe a "),
+            ("line starting with a percent sign", batch(b"%JAVA_HOME%\\bin\\java -jar x"), b""),
+            ("line without a percent sign", batch(b"run.exe  -a  "), b"run.exe  -a  "),
+            ("four lines, the last without newline", b"a\r\nb\r\nc\r\nrun.exe last", b"run.exe last"),
+            ("line feeds alone", b"a\nb\nc\nrun.exe lf\nfive\n", b"run.exe lf"),
+            ("fewer than four lines", b"@echo off\r\nrem x\r\n", b""),
+            ("empty file", b"", b""),
+            ("missing file", None, b""),
+            ("longer than any buffer", batch(long_command + b"%1"), long_command),
+        ]
+        for name, start_bat, expected in cases:
+            with self.subTest(name):
+                self.install(IMAGE_DIR, start_bat, batch(b"stop.exe %1"))
+                self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", expected + b"\0"))
+                self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"stop.exe \0"))
+                self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", IMAGE_DIR.encode() + b"\0"))
+                # None of these commands can be started: the service stops at once.
+                self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
+                self.doCleanups()
+
+    def test_missing_stop_batch_file_stores_an_empty_stop_command(self):
+        self.install(IMAGE_DIR, batch(SERVER.encode() + b" run nostop %1"), None)
+        self.addCleanup(self.p.quit_server, "nostop")
+        self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", SERVER.encode() + b" run nostop \0"))
+        self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"\0"))
+        self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
+
+    def test_path_with_blanks_is_registered_in_quotes(self):
+        # Unquoted, the manager would find this program first and run it as
+        # the local system account.
+        program = self.p.session.install(self.p.session.unix_path(r"C:\tools\mgrserver.exe"),
+                                         r"C:\Program.exe")
+        self.addCleanup(os.remove, program)
+        image_dir = r"C:\Program Files\Veltra Corvane"
+        self.install(image_dir, batch(b'"' + SERVER.encode() + b'" run blanks %1'),
+                     batch(SERVER.encode() + b" stop blanks"))
+        self.assertEqual(self.p.config()["path"], '"%s\\Brisnode.exe"' % image_dir)
+        self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", image_dir.encode() + b"\0"))
+        self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
+        self.assertTrue(self.p.wait_log("blanks", "run"))
+        self.assertEqual(self.p.log("blanks")[0]["cwd"], image_dir)
+        self.assertFalse(os.path.exists(self.p.session.unix_path(r"C:\Program.log")),
+                         "C:\\Program.exe was started")
+
+    def test_drive_root_gives_drive_and_colon(self):
+        self.install("C:\\", batch(b"nothing.exe"), batch(b"nothing.exe"))
+        self.assertEqual(self.p.config()["path"], r"C:\Brisnode.exe")
+        self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", b"C:\0"))
+        self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"nothing.exe\0"))
+
+
+if __name__ == "__main__":
+    unittest.main(verbosity=2)
