@@ -8,7 +8,7 @@ packages=(
     g++-mingw-w64-i686 binutils-mingw-w64-i686
     wine wine32:i386 wine64 wine64-tools
     xvfb xauth x11-apps imagemagick
-    ecj default-jre-headless
+    ecj default-jre-headless openjdk-17-jdk-headless
 )
 
 missing=()

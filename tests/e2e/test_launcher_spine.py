@@ -135,9 +135,13 @@ class LauncherSpineTest(unittest.TestCase):
         self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
 
     def test_a_requirement_longer_than_259_characters_is_refused_without_a_report(self):
-        result = self.s.run([wh.dist("radad.exe"), "1.0:A:A " * 33], timeout=60)
-        self.assertEqual(result.returncode, 0)
-        self.assertEqual(result.stdout, b"")
+        words = ["1.0:A:A"] * 32 + ["A:A"]
+        fits = self.s.run([wh.dist("radad.exe"), *words], timeout=60)
+        self.assertEqual(len(" ".join(words)), 259)
+        self.assertEqual(fits.stdout, b"0\r\n")
+        too_long = self.s.run([wh.dist("radad.exe"), *words, "x"], timeout=60)
+        self.assertEqual(too_long.returncode, 0)
+        self.assertEqual(too_long.stdout, b"")
 
     def test_a_probe_class_that_cannot_be_written_ends_the_run_silently(self):
         # A folder of the probe class's name stands in the way of the file.
