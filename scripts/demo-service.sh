@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The service half of the demonstration: installs, stops, starts and uninstalls
+# the Brisnode service under Wine's Service Control Manager in a Wine prefix of
+# its own, with a stand-in manager server started and stopped by the batch
+# files, and shows the state after each step. Installs nothing: run
+# scripts/setup.sh and scripts/build.sh first.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+brisnode="$root/dist/Brisnode.exe"
+server="$root/build/cross/tests/standins/server/mgrserver.exe"
+for f in "$brisnode" "$server"; do
+    [ -f "$f" ] || { echo "demo-service: $f is missing; run scripts/build.sh first" >&2; exit 1; }
+done
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/brisnode-demo.XXXXXX")
+export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY
+cleanup() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+# Every Windows program inherits the output of the wine that started it, and a
+# service or server left running would hold a pipe open: output goes through a
+# file.
+out="$work/out.txt"
+wine_show() {
+    wine "$@" >"$out" 2>&1 || true
+    tr -d '\r' <"$out"
+}
+step() { printf '\n=== %s\n' "$*"; }
+brisnode_run() {
+    local code=0
+    wine "$exe" "$@" >"$out" 2>&1 || code=$?
+    printf 'Brisnode.exe %s: exit code %d, %d bytes of output\n' "$*" "$code" "$(wc -c <"$out")"
+}
+
+key='HKLM\SYSTEM\CurrentControlSet\Services\Brisnode'
+show_state() { wine_show sc query Brisnode | grep -E 'SERVICE_NAME|STATE|FAILED' || echo "(no service Brisnode)"; }
+show_values() {
+    for value in ImagePath ImageDir StartCmd StopCmd; do
+        wine_show reg query "$key" /v "$value" | grep -E "^ +$value" || echo "    $value (none)"
+    done
+}
+show_server_log() {
+    if [ -f "$log" ]; then tr -d '\r' <"$log" | sed 's/^/    /'; else echo "    (empty)"; fi
+}
+
+step "A fresh 32-bit Wine prefix (about 15 s)"
+wineboot -i >"$out" 2>&1
+wineserver -w
+
+# An image directory with a blank, where the service's path must be quoted.
+image_dir="$WINEPREFIX/drive_c/Program Files/Veltra Corvane"
+mkdir -p "$image_dir"
+cp "$brisnode" "$server" "$image_dir/"
+log="$image_dir/mgrserver.log"
+exe='C:\Program Files\Veltra Corvane\Brisnode.exe'
+server_win='"C:\Program Files\Veltra Corvane\mgrserver.exe"'
+printf '@echo off\r\nrem Starts the manager server\r\ncd /d %%~dp0\r\n%s run demo %%1\r\n' "$server_win" >"$image_dir/start.bat"
+printf '@echo off\r\nrem Stops the manager server\r\ncd /d %%~dp0\r\n%s stop demo linger 1000 %%1\r\n' "$server_win" >"$image_dir/stop.bat"
+echo "Image directory C:\\Program Files\\Veltra Corvane with start.bat and stop.bat;"
+echo "their fourth lines:"
+for f in start.bat stop.bat; do sed -n 4p "$image_dir/$f" | tr -d '\r' | sed "s/^/    $f: /"; done
+
+# When the last program of a prefix ends, Wine ends services.exe too, and the
+# next program starts it as if the machine had booted, starting the automatic
+# service again. A program that runs to the end of the demonstration keeps the
+# prefix up.
+mkdir -p "$WINEPREFIX/drive_c/keepalive"
+cp "$server" "$WINEPREFIX/drive_c/keepalive/"
+wine 'C:\keepalive\mgrserver.exe' run keepalive >/dev/null 2>&1 &
+
+step "Brisnode.exe /install   (registers, configures and starts the service)"
+brisnode_run /install
+sleep 1
+show_state
+echo "Registry values:"
+show_values
+echo "Stand-in server log:"
+show_server_log
+
+step "Brisnode.exe /stop   (runs the stop command, waits for both processes)"
+brisnode_run /stop
+show_state
+echo "Stand-in server log:"
+show_server_log
+
+step "Brisnode.exe /start"
+brisnode_run /start
+sleep 1
+show_state
+
+step "Brisnode.exe /uninstall   (stops the running service, then deletes it)"
+brisnode_run /uninstall
+show_state
+echo "Stand-in server log:"
+show_server_log
