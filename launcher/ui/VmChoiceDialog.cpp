@@ -7,6 +7,10 @@ namespace {
 
 void fillVmList(HWND dialog) {
     LauncherApp& launcher = app();
+    // The posted message is taken before the new dialog's paint messages, and the
+    // search blocks the thread: without painting now the user would look at an
+    // empty frame instead of the searching text for as long as the search lasts.
+    UpdateWindow(dialog);
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     launcher.vmList.search(launcher.requirement);
