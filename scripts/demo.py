@@ -1,0 +1,84 @@
+#!/usr/bin/env python3
+"""The demonstration of the launcher under Wine: the usage message of a launcher
+without payload, the demo launcher's payload as radad-pack lists it, and list mode
+with two stand-in Java VMs. Screenshots go to docs/images/."""
+
+import os
+import subprocess
+import sys
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+os.environ.setdefault("E2E_WORK_DIR", os.path.join(ROOT, "build", "demo"))
+import wineharness as wh  # noqa: E402
+
+IMAGES = os.path.join(ROOT, "docs", "images")
+CAPTION = "Kitebay"
+
+
+def step(title):
+    print("\n== %s" % title, flush=True)
+
+
+def crop_to_window(session, caption, kind, png):
+    """A screenshot of the screen, cut down to one window and a margin around it."""
+    rect = session.rect(caption, kind)
+    full = png + ".full.png"
+    session.screenshot(full)
+    margin = 8
+    geometry = "%dx%d+%d+%d" % (rect.right - rect.left + 2 * margin, rect.bottom - rect.top + 2 * margin,
+                                max(rect.left - margin, 0), max(rect.top - margin, 0))
+    subprocess.run([wh.CONVERT, full, "-crop", geometry, "+repage", png], check=True)
+    os.remove(full)
+    print("screenshot: %s" % os.path.relpath(png, ROOT))
+
+
+def usage_box(session):
+    step("radad.exe without a payload shows its usage message")
+    process = session.spawn([wh.dist("radad.exe")])
+    session.wait_window(CAPTION, "msgbox", timeout=30)
+    print("message box %r says:\n%s" % (CAPTION, session.control_text(CAPTION, 65535, "msgbox")))
+    crop_to_window(session, CAPTION, "msgbox", os.path.join(IMAGES, "usage.png"))
+    session.press(CAPTION, 1, "msgbox")
+    print("exit code %d" % process.wait(30))
+
+
+def payload_listing():
+    step("radad-pack lists the payload of radad-demo.exe")
+    subprocess.run([wh.dist("radad-pack"), "list", wh.dist("radad-demo.exe")], check=True)
+    subprocess.run([wh.dist("radad-pack"), "check", wh.dist("radad-demo.exe")], check=True)
+
+
+def install_stand_in_vm(session, exe, key, version, home, status):
+    session.install(wh.cross("tests/standins/fakevm/fakevm.exe"), exe)
+    with open(session.unix_path(exe) + ".cfg", "w") as f:
+        f.write("status=%d\n" % status)
+    session.reg_add(key, "CurrentVersion", version)
+    session.reg_add(key + "\\" + version, "JavaHome", home)
+
+
+def list_mode(session):
+    step("radad.exe 1.1:A:A lists the VMs it finds and whether each qualifies")
+    install_stand_in_vm(session, "C:\\jdk\\Bin\\java.exe", "HKLM\\Software\\JavaSoft\\Java Development Kit",
+                        "1.1", "C:\\jdk", 314)
+    install_stand_in_vm(session, "C:\\jre\\Bin\\jre.exe", "HKLM\\Software\\JavaSoft\\Java Runtime Environment",
+                        "1.0", "C:\\jre", 159)
+    print("(stand-in VMs: java.exe answers 314, jre.exe answers 159)")
+    result = session.run([wh.dist("radad.exe"), "1.1:A:A"], timeout=120)
+    sys.stdout.write(result.stdout.decode("latin-1").replace("\r\n", "\n"))
+    print("exit code %d" % result.returncode)
+
+
+def main():
+    os.makedirs(IMAGES, exist_ok=True)
+    with wh.WineSession("demo") as session:
+        # Without a window manager on the Xvfb screen, Wine draws the title bars
+        # itself only for windows it does not hand to one.
+        session.reg_add("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
+        usage_box(session)
+        payload_listing()
+        list_mode(session)
+
+
+if __name__ == "__main__":
+    main()
