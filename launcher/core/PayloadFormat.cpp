@@ -1,5 +1,7 @@
 #include "PayloadFormat.h"
 
+#include "BoundedText.h"
+
 #include <cstring>
 
 namespace payload {
@@ -24,14 +26,9 @@ namespace {
 
 bool equalsIgnoringCase(const char* a, const char* b) {
     for (;; ++a, ++b) {
-        char x = *a, y = *b;
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<char>(y - 'A' + 'a');
-        if (x != y)
+        if (asciiLower(*a) != asciiLower(*b))
             return false;
-        if (x == '\0')
+        if (*a == '\0')
             return true;
     }
 }

@@ -8,15 +8,9 @@ namespace {
 
 bool namesVariable(const char* entry, const char* name) {
     std::size_t length = std::strlen(name);
-    for (std::size_t i = 0; i < length; ++i) {
-        char a = entry[i], b = name[i];
-        if (a >= 'a' && a <= 'z')
-            a = static_cast<char>(a - 'a' + 'A');
-        if (b >= 'a' && b <= 'z')
-            b = static_cast<char>(b - 'a' + 'A');
-        if (a != b)
+    for (std::size_t i = 0; i < length; ++i)
+        if (asciiLower(entry[i]) != asciiLower(name[i]))
             return false;
-    }
     return entry[length] == '=';
 }
 
