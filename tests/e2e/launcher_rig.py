@@ -1,0 +1,210 @@
+"""What the suites of the launcher's dialogs (and the README's screenshots) share:
+a session that draws its windows, launchers with hand-written payloads, stand-in
+Java VMs put where each kind of VM is looked for, the logs in which they record
+how they were started, and a look at what the screen shows."""
+
+import os
+import shutil
+import subprocess
+import time
+from collections import namedtuple
+
+import payloads as pl
+import wineharness as wh
+
+CAPTION = "Kitebay"
+FAKEVM = "tests/standins/fakevm/fakevm.exe"
+HOLDER = "tests/standins/holder/holder.exe"
+
+# Where a kind is registered (None: found in the Windows directory) and the name
+# of its executable.
+Kind = namedtuple("Kind", "name key executable")
+JDK = Kind("jdk", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Development Kit", "java.exe")
+JRE = Kind("jre", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Runtime Environment", "jre.exe")
+JVIEW = Kind("jview", None, "jview.exe")
+
+# An installed stand-in: its Windows path as the launcher composes it, and the
+# Unix path of the executable (its .cfg, .log, .hold, .status files sit beside it).
+Vm = namedtuple("Vm", "kind win unix")
+
+IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+MESSAGE_TEXT_ID = 65535
+
+
+def read(path):
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def wait_until(predicate, timeout=20, interval=0.05, what="the condition"):
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise AssertionError("%s did not come about within %s s" % (what, timeout))
+        time.sleep(interval)
+
+
+def open_session(name):
+    """A session whose windows get their frame and caption drawn: without a window
+    manager on the Xvfb screen, Wine only draws them for unmanaged windows."""
+    session = wh.WineSession(name)
+    try:
+        session.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
+    except Exception:
+        session.close()
+        raise
+    return session
+
+
+def _reg_text(text):
+    return '"%s"' % text.replace("\\", "\\\\").replace('"', '\\"')
+
+
+class Rig:
+    """Launchers and stand-in VMs in one session, and a reset between cases."""
+
+    def __init__(self, session):
+        self.s = session
+        self.stub = read(wh.dist("radad.exe"))
+        self.temp_win, self.temp = session.temp_dir()
+        self._installed = []
+        self._count = 0
+
+    # -- launchers ------------------------------------------------------------
+
+    def launcher(self, records):
+        self._count += 1
+        path = os.path.join(self.s.dir, "radad-%d.exe" % self._count)
+        return pl.write(path, pl.launcher(self.stub, records))
+
+    # -- stand-in VMs ---------------------------------------------------------
+
+    def _import(self, lines):
+        path = os.path.join(self.s.dir, "vms.reg")
+        with open(path, "w", newline="") as f:
+            f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
+        self.s.wine("reg", "import", self.s.win_path(path), check=True)
+
+    def install_vm(self, kind, home=None, program=FAKEVM, config="status=314\n"):
+        """Puts a stand-in where kind is looked for: home\\Bin\\<exe> with the kind's
+        registry keys pointing at home (default C:\\<kind>), or jview.exe in the
+        Windows directory. config is fakevm's behaviour file (ignored by holder)."""
+        if kind.key is None:
+            win = "C:\\windows\\" + kind.executable
+        else:
+            home = home or "C:\\" + kind.name
+            win = home + "\\Bin\\" + kind.executable
+            self._import(["[%s]" % kind.key, '"CurrentVersion"="1.1"', "",
+                          "[%s\\1.1]" % kind.key, '"JavaHome"=%s' % _reg_text(home)])
+        return self.install_program(win, program, config, kind)
+
+    def install_program(self, win, program=FAKEVM, config="status=314\n", kind=None):
+        """A stand-in at any Windows path (a VM the user names, a shell handler)."""
+        unix = self.s.install(wh.cross(program), win)
+        self._installed.append(unix)
+        if config is not None and program == FAKEVM:
+            with open(unix + ".cfg", "w") as f:
+                f.write(config)
+        return Vm(kind, win, unix)
+
+    def reset(self):
+        """No VM registered or installed, no file of a run in the temporary directory."""
+        self._import(["[-HKEY_LOCAL_MACHINE\\Software\\JavaSoft]"])
+        for unix in self._installed:
+            for suffix in ("", ".cfg", ".log", ".hold", ".status"):
+                if os.path.exists(unix + suffix):
+                    os.remove(unix + suffix)
+        self._installed = []
+        self.clear_temp()
+
+    def clear_temp(self):
+        for name in os.listdir(self.temp):
+            path = os.path.join(self.temp, name)
+            if os.path.isdir(path) and not os.path.islink(path):
+                shutil.rmtree(path)
+            else:
+                os.remove(path)
+
+    # -- what the stand-ins recorded -----------------------------------------
+
+    @staticmethod
+    def runs(vm):
+        """The runs a stand-in logged, oldest first: dicts of its key=value lines
+        (fakevm's repeated arg lines are gathered in 'args')."""
+        try:
+            text = read(vm.unix + ".log").decode("latin-1")
+        except FileNotFoundError:
+            return []
+        runs, current = [], None
+        for line in text.split("\n"):
+            if line == "run" or current is None:
+                current = {"args": []}
+                if line == "run":
+                    continue
+            if line == "end":
+                runs.append(current)
+                current = None
+                continue
+            key, _, value = line.partition("=")
+            if key == "arg":
+                current["args"].append(value)
+            elif key:
+                current[key] = value
+        return runs
+
+    def wait_runs(self, vm, count, timeout=20):
+        return wait_until(lambda: len(self.runs(vm)) >= count and self.runs(vm), timeout,
+                          what="%d logged runs of %s" % (count, vm.win))
+
+    def leftovers(self):
+        """Files of a run still in the temporary directory."""
+        return sorted(n for n in ("CommandLine", "URL", "setup.class", "QvxVersion.class")
+                      if os.path.lexists(os.path.join(self.temp, n)))
+
+    # -- the screen ----------------------------------------------------------
+
+    def screen_area_pixels(self, left, top, right, bottom):
+        """The grey levels (0 black to 255 white) of a part of the screen."""
+        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
+        gray = os.path.join(self.s.dir, "area.pgm")
+        subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                        "+repage", "-colorspace", "Gray", "-depth", "8", "pgm:" + gray],
+                       check=True, timeout=60, stdin=subprocess.DEVNULL)
+        data = read(gray)
+        # Binary PGM: "P5", width, height, maxval, separated by whitespace and
+        # comment lines (convert writes one), then one byte after maxval, then the pixels.
+        fields, offset = [], 0
+        while len(fields) < 4:
+            if data[offset:offset + 1] == b"#":
+                offset = data.index(b"\n", offset) + 1
+            elif data[offset:offset + 1].isspace():
+                offset += 1
+            else:
+                end = offset
+                while not data[end:end + 1].isspace():
+                    end += 1
+                fields.append(data[offset:end])
+                offset = end
+        width, height = int(fields[1]), int(fields[2])
+        pixels = data[offset + 1:]
+        if fields[0] != b"P5" or fields[3] != b"255" or len(pixels) != width * height:
+            raise wh.HarnessError("unexpected PGM from convert: %r" % data[:40])
+        return pixels
+
+
+def crop_window(session, caption, kind, png_path, margin=0):
+    """A PNG of one window as the screen shows it, cut out with convert by the
+    window's rectangle; -strip leaves out the time stamps so that the file only
+    changes when the picture does."""
+    rect = session.rect(caption, kind)
+    shot = session.screenshot(os.path.join(session.dir, "screen.png"))
+    width = rect.right - rect.left + 2 * margin
+    height = rect.bottom - rect.top + 2 * margin
+    subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (width, height, rect.left - margin,
+                                                                 rect.top - margin),
+                    "+repage", "-strip", "png:" + os.path.abspath(png_path)],
+                   check=True, timeout=60, stdin=subprocess.DEVNULL)
+    return png_path

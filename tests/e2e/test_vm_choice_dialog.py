@@ -1,0 +1,242 @@
+"""The launcher's interactive installation under Wine: the VM choice dialog while
+the search runs and after it, the installer written into the temporary directory
+and started under the chosen VM, the cancel confirmation, and a payload whose
+installer cannot be written."""
+
+import os
+import unittest
+
+import launcher_rig as rig
+import payloads as pl
+import wineharness as wh
+from launcher_rig import CAPTION, IDCANCEL, IDNO, IDOK, IDYES, JDK, JRE, JVIEW, MESSAGE_TEXT_ID
+
+IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
+SEARCHING = "Searching for Java virtual machines..."
+ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
+SEVERAL_VMS = ("Multiple Java virtual machines (VMs) were found.\n"
+               "Please select a VM and click OK to install the application.")
+CONFIRM_CANCEL = "This will cancel your installation. Do you really want to cancel?"
+
+REQUIREMENT = "1.1:A:A"
+ADDRESS = "http://kitebay.example/getjava"
+# More than two copy buffers' worth, so that the copy takes several read/write pairs.
+INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
+
+
+def fnv1a(data):
+    value = 2166136261
+    for byte in data:
+        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
+    return "%08x" % value
+
+
+class VmChoiceDialogTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = rig.open_session("vm-choice-dialog")
+        cls.rig = rig.Rig(cls.s)
+        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
+        cls.exe = cls.rig.launcher(cls.records)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        self.rig.reset()
+
+    def start(self, exe=None):
+        process = self.s.spawn([exe or self.exe])
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.s.wait_window(CAPTION, "dialog", timeout=30)
+        return process
+
+    def wait_choice(self):
+        """The dialog's controls once the search has filled the list."""
+        def filled():
+            controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
+            return controls if controls[IDC_MESSAGE_TEXT].text != SEARCHING else None
+        return rig.wait_until(filled, timeout=30, interval=0.1, what="the end of the search")
+
+    def assert_centred(self, rect):
+        width, height = rect.right - rect.left, rect.bottom - rect.top
+        # Python's // is a floor division; for the positive differences here it
+        # truncates as the launcher's signed division does.
+        self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
+                                                 (rect.screen_height - height) // 2))
+
+    def assert_ended_cleanly(self, process):
+        self.assertEqual(process.wait(30), 0)
+        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assertEqual(self.rig.leftovers(), [])
+
+    def test_the_dialog_shows_the_search_centred_then_one_vm_and_runs_the_installer_from_its_files(self):
+        # The stand-in VM holds the launcher at the two moments to look at: while
+        # its probe runs, and while the installer runs from the extracted files.
+        vm = self.rig.install_vm(JRE, program=rig.HOLDER)
+        hold = vm.unix + ".hold"
+        pl.write(vm.unix + ".status", b"314")
+        pl.write(hold, b"")
+        process = self.start()
+        self.rig.wait_runs(vm, 1)
+
+        controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
+        self.assertEqual(controls[IDC_MESSAGE_TEXT].text, SEARCHING)
+        self.assertEqual(controls[IDC_VM_LIST].text, "")
+        rect = self.s.rect(CAPTION, "dialog")
+        self.assert_centred(rect)
+        # The text must be on the screen, not only in the control: the client area
+        # (inside the frame, below the caption) holds dark text pixels.
+        pixels = self.rig.screen_area_pixels(rect.left + 8, rect.top + 30, rect.right - 8, rect.bottom - 8)
+        self.assertGreater(sum(1 for p in pixels if p < 96), 50, "the searching text is not painted")
+
+        os.remove(hold)
+        controls = self.wait_choice()
+        self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
+        self.assertEqual(self.s.combo(CAPTION, IDC_VM_LIST, "dialog"),
+                         ([wh.ComboItem(0, 1, "C:\\jre\\Bin\\jre.exe")], 0))
+        self.assert_centred(self.s.rect(CAPTION, "dialog"))
+
+        pl.write(hold, b"")
+        self.s.press(CAPTION, IDOK, "dialog")
+        runs = self.rig.wait_runs(vm, 2)
+        self.assertEqual(runs[1]["commandline"], '"C:\\jre\\Bin\\jre.exe" -cp %s setup' % self.rig.temp_win)
+        expected = {"CommandLine": pl.text(REQUIREMENT), "URL": pl.text(ADDRESS), "setup.class": INSTALLER}
+        for name, data in expected.items():
+            with self.subTest(file=name):
+                self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data)
+        os.remove(hold)
+        self.assert_ended_cleanly(process)
+
+    def test_ok_with_one_vm_starts_setup_under_it_as_its_kind_requires(self):
+        temp = self.rig.temp_win
+        cases = [
+            # kind, installer command line after the quoted path, working directory
+            (JDK, "setup", temp.rstrip("\\")),
+            (JRE, "-cp %s setup" % temp, "C:\\"),
+            (JVIEW, "-cp:p %s setup" % temp, temp.rstrip("\\")),
+        ]
+        for kind, tail, cwd in cases:
+            with self.subTest(kind=kind.name):
+                self.rig.reset()
+                vm = self.rig.install_vm(kind)
+                process = self.start()
+                controls = self.wait_choice()
+                self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
+                items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
+                self.assertEqual([(i.text, i.data) for i in items], [(vm.win, ["jdk", "jre", "jview"].index(kind.name))])
+                self.assertEqual(selection, 0)
+                self.s.press(CAPTION, IDOK, "dialog")
+                self.assert_ended_cleanly(process)
+                probe, installer = self.rig.runs(vm)
+                self.assertEqual(probe["class"], "QvxVersion")
+                self.assertEqual(installer["commandline"], '"%s" %s' % (vm.win, tail))
+                self.assertEqual(installer["cwd"], cwd)
+                self.assertEqual((installer["classsize"], installer["classhash"]),
+                                 (str(len(INSTALLER)), fnv1a(INSTALLER)))
+
+    def test_several_vms_are_listed_in_sorted_order_and_ok_runs_the_vm_of_the_entrys_slot(self):
+        # Homes chosen so that the sorted order differs from the slot order.
+        cases = [
+            # what, installed (kind, home, qualifies), expected entries (path, slot), index chosen
+            ("two VMs", [(JDK, "C:\\zz", True), (JRE, "C:\\aa", True)],
+             [("C:\\aa\\Bin\\jre.exe", 1), ("C:\\zz\\Bin\\java.exe", 0)], 1),
+            ("three VMs", [(JDK, "C:\\zz", True), (JRE, "C:\\mm", True), (JVIEW, None, True)],
+             [("C:\\mm\\Bin\\jre.exe", 1), ("C:\\windows\\jview.exe", 2), ("C:\\zz\\Bin\\java.exe", 0)], 1),
+            ("three found, one not qualifying", [(JDK, "C:\\zz", True), (JRE, "C:\\mm", False), (JVIEW, None, True)],
+             [("C:\\windows\\jview.exe", 2), ("C:\\zz\\Bin\\java.exe", 0)], 1),
+        ]
+        for what, installed, entries, chosen in cases:
+            with self.subTest(what):
+                self.rig.reset()
+                vms = [self.rig.install_vm(kind, home, config="status=%d\n" % (314 if ok else 159))
+                       for kind, home, ok in installed]
+                process = self.start()
+                controls = self.wait_choice()
+                self.assertEqual(controls[IDC_MESSAGE_TEXT].text, SEVERAL_VMS)
+                items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
+                self.assertEqual([(i.text, i.data) for i in items], entries)
+                self.assertEqual(selection, 0)
+                self.s.select(CAPTION, IDC_VM_LIST, chosen, "dialog")
+                self.s.press(CAPTION, IDOK, "dialog")
+                self.assert_ended_cleanly(process)
+                chosen_path = entries[chosen][0]
+                for vm in vms:
+                    classes = [r["class"] for r in self.rig.runs(vm)]
+                    self.assertEqual(classes, ["QvxVersion", "setup"] if vm.win == chosen_path else ["QvxVersion"],
+                                     vm.win)
+
+    def test_cancel_asks_first_no_keeps_the_dialog_and_its_selection_yes_ends_it_without_extracting(self):
+        ways = [("the Cancel button", lambda: self.s.press(CAPTION, IDCANCEL, "dialog")),
+                ("Esc", lambda: self.s.key(CAPTION, "esc", "dialog"))]
+        # Files of the records' names that another program put there: an
+        # extraction would replace them.
+        others = {"CommandLine": b"not ours", "URL": b"nor this", "setup.class": b"nor that"}
+        for how, cancel in ways:
+            with self.subTest(how):
+                self.rig.reset()
+                vms = [self.rig.install_vm(JDK, "C:\\zz"), self.rig.install_vm(JRE, "C:\\aa")]
+                for name, data in others.items():
+                    pl.write(os.path.join(self.rig.temp, name), data)
+                process = self.start()
+                self.wait_choice()
+                dialog = [w for w in self.s.windows("dialog") if w.caption == CAPTION][0]
+                self.s.select(CAPTION, IDC_VM_LIST, 1, "dialog")
+
+                cancel()
+                self.s.wait_window(CAPTION, "msgbox")
+                box = [w for w in self.s.windows("msgbox") if w.caption == CAPTION]
+                self.assertEqual([w.owner for w in box], [dialog.handle])
+                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), CONFIRM_CANCEL)
+                buttons = {c.id: c.text for c in self.s.controls(CAPTION, "msgbox") if c.cls == "Button"}
+                self.assertEqual(buttons, {IDYES: "&Yes", IDNO: "&No"})
+                self.s.press(CAPTION, IDNO, "msgbox")
+                self.s.wait_gone(CAPTION, "msgbox")
+                self.assertEqual(self.s.combo(CAPTION, IDC_VM_LIST, "dialog")[1], 1)
+                self.assertEqual(self.s.control_text(CAPTION, IDC_MESSAGE_TEXT, "dialog"), SEVERAL_VMS)
+                self.assertIsNone(process.poll())
+
+                cancel()
+                self.s.wait_window(CAPTION, "msgbox")
+                self.s.press(CAPTION, IDYES, "msgbox")
+                self.assertEqual(process.wait(30), 0)
+                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                for vm in vms:
+                    self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"], vm.win)
+                for name, data in others.items():
+                    self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data, name)
+                self.assertFalse(os.path.exists(os.path.join(self.rig.temp, "QvxVersion.class")))
+
+    def test_an_installer_that_cannot_be_written_ends_the_run_silently(self):
+        reserved = self.rig.launcher(self.records[:2] + [pl.record("setup.class", INSTALLER, reserved=1)])
+        cases = [
+            # what, launcher, what stands in the way of setup.class (a folder, or a file's bytes)
+            ("a folder named setup.class", self.exe, "folder"),
+            ("a reserved word on the third record", reserved, b"another program's setup.class"),
+        ]
+        for what, exe, obstacle in cases:
+            with self.subTest(what):
+                self.rig.reset()
+                vm = self.rig.install_vm(JDK)
+                target = os.path.join(self.rig.temp, "setup.class")
+                if obstacle == "folder":
+                    os.makedirs(target)
+                else:
+                    pl.write(target, obstacle)
+                process = self.start(exe)
+                self.wait_choice()
+                self.s.press(CAPTION, IDOK, "dialog")
+                # No message: the run ends by itself, and nothing is left on the screen.
+                self.assertEqual(process.wait(30), 0)
+                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
+                self.assertEqual(self.rig.leftovers(), ["setup.class"])
+                if obstacle == "folder":
+                    self.assertTrue(os.path.isdir(target))
+                else:
+                    self.assertEqual(rig.read(target), obstacle, "a file this run did not write is kept")
+
+
+if __name__ == "__main__":
+    unittest.main()
