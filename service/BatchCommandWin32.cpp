@@ -5,8 +5,8 @@
 
 bool extractCommand(const char* path, GrowingText& command) {
     // No sharing: a batch file that another program holds open counts as unreadable.
-    UniqueFileHandle file(CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueFileHandle file(
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)
         return false;
 

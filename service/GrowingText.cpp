@@ -3,11 +3,12 @@
 
 #include <cstdlib>
 
-GrowingText::~GrowingText() { std::free(bytes_); }
+GrowingText::~GrowingText() {
+    std::free(bytes_);
+}
 
 GrowingText::GrowingText(GrowingText&& other) noexcept
-    : bytes_(other.bytes_), size_(other.size_), capacity_(other.capacity_),
-      failed_(other.failed_) {
+    : bytes_(other.bytes_), size_(other.size_), capacity_(other.capacity_), failed_(other.failed_) {
     other.bytes_ = nullptr;
     other.size_ = 0;
     other.capacity_ = 0;

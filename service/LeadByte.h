@@ -12,7 +12,9 @@
 using LeadBytePredicate = bool (*)(unsigned char byte);
 
 // For single-byte code pages: no byte starts a two-byte character.
-inline bool noLeadBytes(unsigned char) { return false; }
+inline bool noLeadBytes(unsigned char) {
+    return false;
+}
 
 // The system's ANSI code page (Windows only).
 bool systemLeadByte(unsigned char byte);

@@ -3,4 +3,6 @@
 
 #include "win32/WindowsApi.h"
 
-bool systemLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
+bool systemLeadByte(unsigned char byte) {
+    return IsDBCSLeadByte(byte) != FALSE;
+}

@@ -13,7 +13,9 @@ const CommandOption optionTable[4] = {
 namespace {
 // ASCII only: the system's case rules would make other letters of the ANSI
 // code page match, and the options are plain ASCII.
-char foldAsciiCase(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char foldAsciiCase(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool startsWithIgnoringCase(const char* text, const char* prefix) {
     for (; *prefix != '\0'; ++text, ++prefix) {

@@ -1,6 +1,6 @@
 //===- ServiceConfigWin32.cpp - The service's values in its registry key -===//
-#include "ServiceConfig.h"
 #include "ServiceConfigWin32.h"
+#include "ServiceConfig.h"
 
 #include "BatchCommand.h"
 #include "RegistryText.h"

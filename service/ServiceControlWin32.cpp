@@ -40,11 +40,11 @@ bool installService() {
         return false;
     char registeredPath[kRegistrationPathSize];
     registrationPath(modulePath, registeredPath, sizeof registeredPath);
-    UniqueServiceHandle service(CreateServiceA(
-        manager.get(), kServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS,
-        SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START,
-        SERVICE_ERROR_NORMAL, registeredPath, nullptr, nullptr, kServiceDependencies, nullptr,
-        nullptr));
+    UniqueServiceHandle service(
+        CreateServiceA(manager.get(), kServiceName, kServiceDisplayName, SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS, SERVICE_AUTO_START,
+                       SERVICE_ERROR_NORMAL, registeredPath, nullptr, nullptr, kServiceDependencies,
+                       nullptr, nullptr));
     if (!service)
         return false;
 
@@ -66,8 +66,8 @@ bool startInstalledService() {
         closeService(manager, service);
         return false;
     }
-    const bool started = StartServiceA(service.get(), 0, nullptr) ||
-                         GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
+    const bool started =
+        StartServiceA(service.get(), 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
     closeService(manager, service);
     return started;
 }

@@ -1,13 +1,14 @@
 //===- ServiceRuntimeWin32.cpp - Brisnode running as the service ---------===//
-#include "ServiceRuntime.h"
 #include "ServiceRuntimeWin32.h"
+#include "ServiceRuntime.h"
 
 #include "ServiceConfig.h"
 #include "ServiceIdentity.h"
 #include "ServiceState.h"
 
 static_assert(service_state::kStopped == SERVICE_STOPPED, "state numbers of the manager");
-static_assert(service_state::kStartPending == SERVICE_START_PENDING, "state numbers of the manager");
+static_assert(service_state::kStartPending == SERVICE_START_PENDING,
+              "state numbers of the manager");
 static_assert(service_state::kStopPending == SERVICE_STOP_PENDING, "state numbers of the manager");
 static_assert(service_state::kRunning == SERVICE_RUNNING, "state numbers of the manager");
 static_assert(service_state::kControlStop == SERVICE_CONTROL_STOP, "control codes of the manager");
@@ -27,7 +28,7 @@ SERVICE_STATUS_HANDLE statusHandle;
 ServiceState serviceState;
 
 class StatusLockGuard {
-public:
+  public:
     StatusLockGuard() { EnterCriticalSection(&statusLock); }
     ~StatusLockGuard() { LeaveCriticalSection(&statusLock); }
     StatusLockGuard(const StatusLockGuard&) = delete;

@@ -70,7 +70,10 @@ int run(const char* tag, bool ignoreStop, DWORD lifetime) {
     logStart("run", tag);
     const HANDLE events[2] = {quitEvent.get(), stopEvent.get()};
     const DWORD woke = WaitForMultipleObjects(ignoreStop ? 1 : 2, events, FALSE, lifetime);
-    logEnd("run", tag, woke == WAIT_OBJECT_0 ? "quit" : woke == WAIT_OBJECT_0 + 1 ? "stop" : "self");
+    logEnd("run", tag,
+           woke == WAIT_OBJECT_0       ? "quit"
+           : woke == WAIT_OBJECT_0 + 1 ? "stop"
+                                       : "self");
     return 0;
 }
 

@@ -125,9 +125,9 @@ int setRaw(const char* value, const char* text) {
                       KEY_ALL_ACCESS, &opened) != ERROR_SUCCESS)
         return kNoService;
     UniqueRegistryKey key(opened);
-    const LONG result = RegSetValueExA(key.get(), value, 0, REG_SZ,
-                                       reinterpret_cast<const BYTE*>(text),
-                                       static_cast<DWORD>(std::strlen(text)));
+    const LONG result =
+        RegSetValueExA(key.get(), value, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                       static_cast<DWORD>(std::strlen(text)));
     return result == ERROR_SUCCESS ? 0 : kFailed;
 }
 

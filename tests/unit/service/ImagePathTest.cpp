@@ -22,8 +22,7 @@ class ImageDirectoryTest : public testing::TestWithParam<DirectoryCase> {};
 
 TEST_P(ImageDirectoryTest, EndsBeforeTheLastBackslash) {
     const DirectoryCase& c = GetParam();
-    EXPECT_EQ(std::string(c.path, imageDirectoryLength(c.path, c.isLeadByte)),
-              c.expectedDirectory);
+    EXPECT_EQ(std::string(c.path, imageDirectoryLength(c.path, c.isLeadByte)), c.expectedDirectory);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -34,16 +33,13 @@ INSTANTIATE_TEST_SUITE_P(
         DirectoryCase{"NoBackslashGivesEmpty", "Brisnode.exe", noLeadBytes, ""},
         DirectoryCase{"BlanksStayUnquoted", "C:\\Program Files\\Veltra Corvane\\Brisnode.exe",
                       noLeadBytes, "C:\\Program Files\\Veltra Corvane"},
-        DirectoryCase{"TrailByteIsNotABackslash", "C:\\d\\\x95\x5c.exe", shiftJisLeadByte,
-                      "C:\\d"},
-        DirectoryCase{"TrailByteInADirectoryName", "C:\\\x95\x5c\\Brisnode.exe",
-                      shiftJisLeadByte, "C:\\\x95\x5c"},
+        DirectoryCase{"TrailByteIsNotABackslash", "C:\\d\\\x95\x5c.exe", shiftJisLeadByte, "C:\\d"},
+        DirectoryCase{"TrailByteInADirectoryName", "C:\\\x95\x5c\\Brisnode.exe", shiftJisLeadByte,
+                      "C:\\\x95\x5c"},
         DirectoryCase{"SameBytesUnderSingleByteCodePage", "C:\\d\\\x95\x5c.exe", noLeadBytes,
                       "C:\\d\\\x95"},
         DirectoryCase{"LeadByteLastInThePath", "C:\\d\\x\x95", shiftJisLeadByte, "C:\\d"}),
-    [](const testing::TestParamInfo<DirectoryCase>& info) {
-        return std::string(info.param.name);
-    });
+    [](const testing::TestParamInfo<DirectoryCase>& info) { return std::string(info.param.name); });
 
 struct RegistrationCase {
     const char* name;
@@ -68,8 +64,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         RegistrationCase{"WithoutBlankUnchanged", "C:\\svc\\Brisnode.exe", 262, true,
                          "C:\\svc\\Brisnode.exe"},
-        RegistrationCase{"ProgramFilesQuoted", "C:\\Program Files\\Veltra\\Brisnode.exe", 262,
-                         true, "\"C:\\Program Files\\Veltra\\Brisnode.exe\""},
+        RegistrationCase{"ProgramFilesQuoted", "C:\\Program Files\\Veltra\\Brisnode.exe", 262, true,
+                         "\"C:\\Program Files\\Veltra\\Brisnode.exe\""},
         RegistrationCase{"BlankInFileNameQuoted", "C:\\svc\\Bris node.exe", 262, true,
                          "\"C:\\svc\\Bris node.exe\""},
         RegistrationCase{"LongestPathWithBlankFits", "C:\\ " + std::string(255, 'x'),

@@ -49,10 +49,9 @@ INSTANTIATE_TEST_SUITE_P(
                          259},
         RegistryTextCase{"UnterminatedFillingTheBufferIsUnreadable", std::string(260, 'x'), 260,
                          260, false, 0},
-        RegistryTextCase{"SizeBeyondTheBufferWithNul", std::string("abc\0", 4), 300, 260, true,
-                         3},
-        RegistryTextCase{"SizeBeyondTheBufferWithoutNul", std::string(260, 'x'), 300, 260,
-                         false, 0}),
+        RegistryTextCase{"SizeBeyondTheBufferWithNul", std::string("abc\0", 4), 300, 260, true, 3},
+        RegistryTextCase{"SizeBeyondTheBufferWithoutNul", std::string(260, 'x'), 300, 260, false,
+                         0}),
     [](const testing::TestParamInfo<RegistryTextCase>& info) {
         return std::string(info.param.name);
     });
