@@ -51,6 +51,17 @@ class ConfigurationTest(ServiceTestCase):
         self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"\0"))
         self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
 
+    def test_batch_file_held_open_by_another_program_stores_an_empty_command(self):
+        exe = self.p.place_brisnode(IMAGE_DIR, start_bat=batch(b"run.exe %1"),
+                                    stop_bat=batch(b"stop.exe %1"))
+        holder = self.p.session.spawn([SERVER, "hold", IMAGE_DIR + r"\start.bat", "20000"])
+        self.addCleanup(holder.kill)
+        self.assertTrue(self.p.wait_log("-", "hold"))
+        self.p.brisnode(self, exe, "/install")
+        self.addCleanup(self.p.brisnode, self, exe, "/uninstall")
+        self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"\0"))
+        self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"stop.exe \0"))
+
     def test_path_with_blanks_is_registered_in_quotes(self):
         # Unquoted, the manager would find this program first and run it as
         # the local system account.

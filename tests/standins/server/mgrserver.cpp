@@ -8,7 +8,10 @@
 //   mgrserver quit <tag>
 //       ends a server whatever it was told; exit code 1 when none ran;
 //   mgrserver alive <tag>
-//       exit code 0 while a server of that tag runs, 1 otherwise.
+//       exit code 0 while a server of that tag runs, 1 otherwise;
+//   mgrserver hold <path> <ms>
+//       holds the file open for <ms> without sharing it, so that nobody else
+//       can open it meanwhile; logs "hold" once the file is held.
 //
 // Every start appends one line to the log beside the executable (the file
 // name with ".log" for ".exe"), fields apart by tabs: the mode, the process id, the current
@@ -102,6 +105,16 @@ int alive(const char* tag) {
     return event ? 0 : 1;
 }
 
+int hold(const char* path, DWORD milliseconds) {
+    UniqueFileHandle file(
+        CreateFileA(path, GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return 1;
+    logStart("hold", "-");
+    Sleep(milliseconds);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -136,6 +149,8 @@ int main(int argc, char** argv) {
             return signal("Quit", tag);
         if (std::strcmp(mode, "alive") == 0)
             return alive(tag);
+        if (std::strcmp(mode, "hold") == 0 && argc >= 4)
+            return hold(argv[2], static_cast<DWORD>(std::strtoul(argv[3], nullptr, 10)));
     }
     logStart("unexpected", "-");
     return 3;
