@@ -1,0 +1,311 @@
+"""The no-VM dialog under Wine: its starting state, the controls each option
+enables, the checks and messages of the run and save options, the download
+address handed to the shell, and Cancel and Esc."""
+
+import os
+import unittest
+
+import launcher_rig as rig
+import payloads as pl
+import wineharness as wh
+from launcher_rig import CAPTION, IDCANCEL, IDOK, JDK, MESSAGE_TEXT_ID
+
+IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER = 1002, 1003, 1004, 1006, 1009
+IDC_DOWNLOAD_ADDRESS = 1010
+IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE = 1021, 1022, 1023
+OPTION_CONTROLS = (IDC_VM_PATH, IDC_BROWSE_VM, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER)
+
+NO_VM_TEXT = "No suitable Java virtual machines were found. Please choose one of the following options:"
+CANNOT_SAVE = "Cannot save file to specified path."
+NOT_A_VM = "Cannot run specified executable. This file does not appear to be a Java virtual machine."
+NO_VM_PATH = ("Please specify a path to the desired Java virtual machine by typing it or clicking the "
+              "Browse button.")
+NO_VM_AT_PATH = "No Java virtual machine was found at the specified path."
+SAVED = "This application has been saved to %s."
+NO_SAVE_FOLDER = "Please specify a location for the application typing it or clicking the Browse button."
+
+REQUIREMENT = "1.1:A:A"
+ADDRESS = "http://kitebay.example/getjava?lang=en"
+INSTALLER = bytes((i * 40503 + 17) >> 3 & 0xFF for i in range(48000))
+OPENER = "C:\\opener\\opener.exe"
+
+
+def fnv1a(data):
+    value = 2166136261
+    for byte in data:
+        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
+    return "%08x" % value
+
+
+class NoVmDialogTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = rig.open_session("no-vm-dialog")
+        cls.rig = rig.Rig(cls.s)
+        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
+        cls.exe = cls.rig.launcher(cls.records)
+        # The shell opens http addresses with this command; the stand-in records
+        # the address it is given.
+        cls.opener = cls.s.install(wh.cross(rig.HOLDER), OPENER)
+        cls.s.reg_add(r"HKCR\http\shell\open\command", "", '"%s" "%%1"' % OPENER)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        self.rig.reset()
+        if os.path.exists(self.opener + ".log"):
+            os.remove(self.opener + ".log")
+
+    # -- helpers --------------------------------------------------------------
+
+    def start(self, exe=None):
+        """Starts a launcher and waits for the no-VM dialog; returns the process."""
+        process = self.s.spawn([exe or self.exe])
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+
+        def shown():
+            try:
+                return IDC_OPTION_DOWNLOAD in self.controls()
+            except wh.DriverError:
+                return False
+        rig.wait_until(shown, timeout=30, interval=0.1, what="the no-VM dialog")
+        return process
+
+    def controls(self):
+        return {c.id: c for c in self.s.controls(CAPTION, "dialog", timeout=2)}
+
+    def dialog(self):
+        return [w for w in self.s.windows("dialog") if w.caption == CAPTION][0]
+
+    def enabled(self):
+        controls = self.controls()
+        return tuple(controls[i].enabled for i in OPTION_CONTROLS)
+
+    def choose(self, option):
+        self.s.check(CAPTION, option, "dialog")
+
+    def ok_gives_message(self, text, owner):
+        """OK brings a message box with this text under owner (a window handle, or
+        0 for none); the box is closed and the dialog must still be there."""
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.s.wait_window(CAPTION, "msgbox")
+        boxes = [w for w in self.s.windows("msgbox") if w.caption == CAPTION]
+        self.assertEqual([w.owner for w in boxes], [owner])
+        self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), text)
+        self.s.press(CAPTION, IDOK, "msgbox")
+        self.s.wait_gone(CAPTION, "msgbox")
+        self.assertIn(IDC_OPTION_DOWNLOAD, self.controls(), "the dialog stays")
+
+    def assert_ended_cleanly(self, process):
+        self.assertEqual(process.wait(30), 0)
+        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assertEqual(self.rig.leftovers(), [])
+
+    def cancel(self, process):
+        self.s.press(CAPTION, IDCANCEL, "dialog")
+        self.assertEqual(process.wait(30), 0)
+
+    # -- tests ----------------------------------------------------------------
+
+    def test_it_opens_centred_with_the_download_option_chosen_and_its_address_shown(self):
+        cases = [("no VM installed", None), ("a VM that does not qualify", "status=159\n")]
+        for what, config in cases:
+            with self.subTest(what):
+                self.rig.reset()
+                vm = self.rig.install_vm(JDK, config=config) if config else None
+                process = self.start()
+                controls = self.controls()
+                expected = [
+                    # id, enabled, checked, text
+                    (IDC_MESSAGE_TEXT, True, None, NO_VM_TEXT),
+                    (IDC_OPTION_DOWNLOAD, True, 1, "&Download a free Java VM from the following site:"),
+                    (IDC_OPTION_RUN_VM, True, 0, "&Run the installation with the VM from this location:"),
+                    (IDC_OPTION_SAVE, True, 0, "&Save the application to this location:"),
+                    (IDC_DOWNLOAD_ADDRESS, True, None, ADDRESS),
+                    (IDC_VM_PATH, False, None, ""),
+                    (IDC_BROWSE_VM, False, 0, "&Browse"),
+                    (IDC_SAVE_FOLDER, False, None, ""),
+                    (IDC_BROWSE_FOLDER, False, 0, "Br&owse"),
+                    (IDOK, True, 0, "OK"),
+                    (IDCANCEL, True, 0, "Cancel"),
+                ]
+                self.assertEqual([(i, controls[i].enabled, controls[i].checked, controls[i].text)
+                                  for i, _, _, _ in expected], expected)
+                rect = self.s.rect(CAPTION, "dialog")
+                width, height = rect.right - rect.left, rect.bottom - rect.top
+                self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
+                                                         (rect.screen_height - height) // 2))
+                # The VM choice dialog has hidden itself behind this one.
+                hidden = [w for w in self.s.windows("dialog", hidden=True)
+                          if w.caption == CAPTION and not w.visible]
+                self.assertEqual(len(hidden), 1)
+                if vm:
+                    self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
+                self.cancel(process)
+
+    def test_each_option_enables_exactly_its_own_controls_and_typed_texts_survive(self):
+        process = self.start()
+        steps = [
+            # option chosen, text typed into (field, text) once enabled, enabled state of
+            # (VM path, its Browse, save folder, its Browse)
+            (IDC_OPTION_RUN_VM, (IDC_VM_PATH, "C:\\typed\\java.exe"), (True, True, False, False)),
+            (IDC_OPTION_SAVE, (IDC_SAVE_FOLDER, "C:\\typed folder"), (False, False, True, True)),
+            (IDC_OPTION_DOWNLOAD, None, (False, False, False, False)),
+            (IDC_OPTION_RUN_VM, None, (True, True, False, False)),
+            (IDC_OPTION_SAVE, None, (False, False, True, True)),
+        ]
+        for number, (option, typed, enabled) in enumerate(steps):
+            with self.subTest(step=number, option=option):
+                self.choose(option)
+                controls = self.controls()
+                self.assertEqual(tuple(controls[i].enabled for i in OPTION_CONTROLS), enabled)
+                self.assertEqual([o for o in (IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE)
+                                  if controls[o].checked == 1], [option])
+                if typed:
+                    self.s.set_text(CAPTION, typed[0], typed[1], "dialog")
+                self.assertEqual(self.s.control_text(CAPTION, IDC_VM_PATH, "dialog"), "C:\\typed\\java.exe")
+                if number >= 1:
+                    self.assertEqual(self.s.control_text(CAPTION, IDC_SAVE_FOLDER, "dialog"), "C:\\typed folder")
+        self.cancel(process)
+
+    def test_the_run_option_refuses_a_path_that_is_no_qualifying_vm_then_runs_one_that_qualifies(self):
+        javaw = self.rig.install_program("C:\\vm\\javaw.exe")
+        on_search_path = self.rig.install_program("C:\\windows\\java.exe")
+        refused = self.rig.install_program("C:\\vm\\JAVA.EXE", config="status=159\n")
+        accepted = self.rig.install_program("C:\\vm2\\JAVA.EXE")
+        temp = self.rig.temp_win
+        process = self.start()
+        dialog = self.dialog().handle
+        self.choose(IDC_OPTION_RUN_VM)
+        cases = [
+            ("an empty path", "", NO_VM_PATH),
+            ("a missing file", "C:\\nothere\\java.exe", NO_VM_AT_PATH),
+            ("a file of no known VM's name", javaw.win, NOT_A_VM),
+            ("a VM's name without a backslash", "java.exe", NOT_A_VM),
+            ("a VM that does not qualify", refused.win, NOT_A_VM),
+        ]
+        for what, path, message in cases:
+            with self.subTest(what):
+                self.s.set_text(CAPTION, IDC_VM_PATH, path, "dialog")
+                self.ok_gives_message(message, dialog)
+                self.assertEqual(self.s.control_text(CAPTION, IDC_VM_PATH, "dialog"), path)
+        self.assertEqual(self.rig.runs(javaw), [])
+        self.assertEqual(self.rig.runs(on_search_path), [])
+        self.assertEqual([r["commandline"] for r in self.rig.runs(refused)],
+                         ['"%s" QvxVersion %s' % (refused.win, REQUIREMENT)])
+
+        self.s.set_text(CAPTION, IDC_VM_PATH, accepted.win, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.assert_ended_cleanly(process)
+        probe, installer = self.rig.runs(accepted)
+        self.assertEqual(probe["commandline"], '"%s" QvxVersion %s' % (accepted.win, REQUIREMENT))
+        self.assertEqual(installer["commandline"], '"%s" setup' % accepted.win)
+        self.assertEqual(installer["cwd"], temp.rstrip("\\"))
+        self.assertEqual((installer["classsize"], installer["classhash"]), (str(len(INSTALLER)), fnv1a(INSTALLER)))
+
+    def test_a_run_whose_installer_cannot_be_written_ends_silently(self):
+        vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")
+        os.makedirs(os.path.join(self.rig.temp, "setup.class"))
+        process = self.start()
+        self.choose(IDC_OPTION_RUN_VM)
+        self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.assertEqual(process.wait(30), 0)
+        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
+        self.assertEqual(self.rig.leftovers(), ["setup.class"])
+
+    def test_the_save_option_refuses_an_empty_missing_or_too_long_folder_and_stays(self):
+        # 245 + 3 characters of folder, a backslash and "setup.class": 260, one too many.
+        long_folder = "C:\\" + "L" * 245
+        os.makedirs(self.s.unix_path(long_folder), exist_ok=True)
+        process = self.start()
+        dialog = self.dialog().handle
+        self.choose(IDC_OPTION_SAVE)
+        cases = [
+            ("an empty folder text", "", NO_SAVE_FOLDER, dialog),
+            ("a folder that does not exist", "C:\\nowhere", CANNOT_SAVE, 0),
+            ("a path of 260 characters", long_folder, CANNOT_SAVE, 0),
+        ]
+        for what, folder, message, owner in cases:
+            with self.subTest(what):
+                self.s.set_text(CAPTION, IDC_SAVE_FOLDER, folder, "dialog")
+                self.ok_gives_message(message, owner)
+                self.assertEqual(self.s.control_text(CAPTION, IDC_SAVE_FOLDER, "dialog"), folder)
+        self.assertFalse(os.path.exists(self.s.unix_path("C:\\nowhere")))
+        self.assertEqual(os.listdir(self.s.unix_path(long_folder)), [])
+        self.cancel(process)
+
+    def test_the_save_option_writes_exactly_the_installer_under_its_record_name(self):
+        exact_folder = "C:\\" + "M" * 244  # joined with \setup.class: 259 characters
+        cases = [
+            # what, folder text, folder's Unix-side preparation, saved path
+            ("a folder", "C:\\out", None, "C:\\out\\setup.class"),
+            ("a folder with a trailing backslash", "C:\\out\\", None, "C:\\out\\setup.class"),
+            ("a folder holding a longer setup.class", "C:\\out", b"older and longer " * 5000,
+             "C:\\out\\setup.class"),
+            ("a path of 259 characters", exact_folder, None, exact_folder + "\\setup.class"),
+        ]
+        for what, folder, existing, saved in cases:
+            with self.subTest(what):
+                self.rig.reset()
+                unix_folder = self.s.unix_path(folder.rstrip("\\"))
+                if os.path.isdir(unix_folder):
+                    for name in os.listdir(unix_folder):
+                        os.remove(os.path.join(unix_folder, name))
+                os.makedirs(unix_folder, exist_ok=True)
+                if existing:
+                    pl.write(os.path.join(unix_folder, "setup.class"), existing)
+                process = self.start()
+                dialog = self.dialog().handle
+                self.choose(IDC_OPTION_SAVE)
+                self.s.set_text(CAPTION, IDC_SAVE_FOLDER, folder, "dialog")
+                self.s.press(CAPTION, IDOK, "dialog")
+                self.s.wait_window(CAPTION, "msgbox")
+                self.assertEqual([w.owner for w in self.s.windows("msgbox") if w.caption == CAPTION], [dialog])
+                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), SAVED % saved)
+                self.s.press(CAPTION, IDOK, "msgbox")
+                self.assert_ended_cleanly(process)
+                self.assertEqual(os.listdir(unix_folder), ["setup.class"])
+                self.assertEqual(rig.read(os.path.join(unix_folder, "setup.class")), INSTALLER)
+
+    def test_a_reserved_installer_record_is_not_saved_and_an_existing_file_keeps_its_bytes(self):
+        exe = self.rig.launcher(self.records[:2] + [pl.record("setup.class", INSTALLER, reserved=1)])
+        target = self.s.unix_path("C:\\kept") + "/setup.class"
+        os.makedirs(os.path.dirname(target), exist_ok=True)
+        pl.write(target, b"another program's setup.class")
+        process = self.start(exe)
+        self.choose(IDC_OPTION_SAVE)
+        self.s.set_text(CAPTION, IDC_SAVE_FOLDER, "C:\\kept", "dialog")
+        self.ok_gives_message(CANNOT_SAVE, 0)
+        self.assertEqual(rig.read(target), b"another program's setup.class")
+        self.cancel(process)
+
+    def test_the_download_option_hands_the_address_to_the_shell_and_ends(self):
+        process = self.start()
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.assert_ended_cleanly(process)
+        runs = rig.wait_until(lambda: self.rig.runs(rig.Vm(None, OPENER, self.opener)), what="the opener's run")
+        self.assertEqual([r["commandline"] for r in runs], ['"%s" "%s"' % (OPENER, ADDRESS)])
+
+    def test_cancel_and_esc_end_the_dialog_at_once_without_a_question(self):
+        ways = [("the Cancel button", lambda: self.s.press(CAPTION, IDCANCEL, "dialog")),
+                ("Esc", lambda: self.s.key(CAPTION, "esc", "dialog"))]
+        for how, cancel in ways:
+            with self.subTest(how):
+                self.rig.reset()
+                folder = self.s.unix_path("C:\\cancelled")
+                os.makedirs(folder, exist_ok=True)
+                process = self.start()
+                self.choose(IDC_OPTION_SAVE)
+                self.s.set_text(CAPTION, IDC_SAVE_FOLDER, "C:\\cancelled", "dialog")
+                cancel()
+                # Nothing answers a question here: the run must end by itself.
+                self.assert_ended_cleanly(process)
+                self.assertEqual(os.listdir(folder), [])
+
+
+if __name__ == "__main__":
+    unittest.main()
