@@ -16,12 +16,12 @@ CAPTION = "Kitebay"
 FAKEVM = "tests/standins/fakevm/fakevm.exe"
 HOLDER = "tests/standins/holder/holder.exe"
 
-# Where a kind is registered (None: found in the Windows directory) and the name
-# of its executable.
-Kind = namedtuple("Kind", "name key executable")
-JDK = Kind("jdk", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Development Kit", "java.exe")
-JRE = Kind("jre", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Runtime Environment", "jre.exe")
-JVIEW = Kind("jview", None, "jview.exe")
+# Where a kind is registered (None: found in the Windows directory), the name of
+# its executable, and the slot of the launcher's VM list that it occupies.
+Kind = namedtuple("Kind", "name key executable slot")
+JDK = Kind("jdk", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Development Kit", "java.exe", 0)
+JRE = Kind("jre", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Runtime Environment", "jre.exe", 1)
+JVIEW = Kind("jview", None, "jview.exe", 2)
 
 # An installed stand-in: its Windows path as the launcher composes it, and the
 # Unix path of the executable (its .cfg, .log, .hold, .status files sit beside it).
@@ -34,6 +34,14 @@ MESSAGE_TEXT_ID = 65535
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def fnv1a(data):
+    """The hash with which fakevm logs the class file it found."""
+    value = 2166136261
+    for byte in data:
+        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
+    return "%08x" % value
 
 
 def wait_until(predicate, timeout=20, interval=0.05, what="the condition"):
@@ -195,16 +203,17 @@ class Rig:
         return pixels
 
 
-def crop_window(session, caption, kind, png_path, margin=0):
+def crop_window(session, caption, kind, png_path, below=0):
     """A PNG of one window as the screen shows it, cut out with convert by the
-    window's rectangle; -strip leaves out the time stamps so that the file only
+    window's rectangle. below takes that many more rows under the window (for a
+    dropped-down list), and then the black screen around what shows there is
+    trimmed away. -strip leaves out the time stamps, so that the file only
     changes when the picture does."""
     rect = session.rect(caption, kind)
     shot = session.screenshot(os.path.join(session.dir, "screen.png"))
-    width = rect.right - rect.left + 2 * margin
-    height = rect.bottom - rect.top + 2 * margin
-    subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (width, height, rect.left - margin,
-                                                                 rect.top - margin),
-                    "+repage", "-strip", "png:" + os.path.abspath(png_path)],
+    geometry = "%dx%d+%d+%d" % (rect.right - rect.left, rect.bottom - rect.top + below, rect.left, rect.top)
+    trim = ["-bordercolor", "black", "-border", "1", "-trim", "+repage"] if below else []
+    subprocess.run([wh.CONVERT, shot, "-crop", geometry, "+repage"] + trim
+                   + ["-strip", "png:" + os.path.abspath(png_path)],
                    check=True, timeout=60, stdin=subprocess.DEVNULL)
     return png_path

@@ -10,8 +10,8 @@ import payloads as pl
 import wineharness as wh
 from launcher_rig import CAPTION, IDCANCEL, IDOK, JDK, MESSAGE_TEXT_ID
 
-IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER = 1002, 1003, 1004, 1006, 1009
-IDC_DOWNLOAD_ADDRESS = 1010
+IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH = 1002, 1003, 1004
+IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER, IDC_DOWNLOAD_ADDRESS = 1006, 1009, 1010
 IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE = 1021, 1022, 1023
 OPTION_CONTROLS = (IDC_VM_PATH, IDC_BROWSE_VM, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER)
 
@@ -28,13 +28,6 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava?lang=en"
 INSTALLER = bytes((i * 40503 + 17) >> 3 & 0xFF for i in range(48000))
 OPENER = "C:\\opener\\opener.exe"
-
-
-def fnv1a(data):
-    value = 2166136261
-    for byte in data:
-        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
-    return "%08x" % value
 
 
 class NoVmDialogTest(unittest.TestCase):
@@ -167,7 +160,8 @@ class NoVmDialogTest(unittest.TestCase):
                     self.s.set_text(CAPTION, typed[0], typed[1], "dialog")
                 self.assertEqual(self.s.control_text(CAPTION, IDC_VM_PATH, "dialog"), "C:\\typed\\java.exe")
                 if number >= 1:
-                    self.assertEqual(self.s.control_text(CAPTION, IDC_SAVE_FOLDER, "dialog"), "C:\\typed folder")
+                    self.assertEqual(self.s.control_text(CAPTION, IDC_SAVE_FOLDER, "dialog"),
+                                     "C:\\typed folder")
         self.cancel(process)
 
     def test_the_run_option_refuses_a_path_that_is_no_qualifying_vm_then_runs_one_that_qualifies(self):
@@ -203,7 +197,8 @@ class NoVmDialogTest(unittest.TestCase):
         self.assertEqual(probe["commandline"], '"%s" QvxVersion %s' % (accepted.win, REQUIREMENT))
         self.assertEqual(installer["commandline"], '"%s" setup' % accepted.win)
         self.assertEqual(installer["cwd"], temp.rstrip("\\"))
-        self.assertEqual((installer["classsize"], installer["classhash"]), (str(len(INSTALLER)), fnv1a(INSTALLER)))
+        self.assertEqual((installer["classsize"], installer["classhash"]),
+                         (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
 
     def test_a_run_whose_installer_cannot_be_written_ends_silently(self):
         vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")
@@ -264,7 +259,8 @@ class NoVmDialogTest(unittest.TestCase):
                 self.s.set_text(CAPTION, IDC_SAVE_FOLDER, folder, "dialog")
                 self.s.press(CAPTION, IDOK, "dialog")
                 self.s.wait_window(CAPTION, "msgbox")
-                self.assertEqual([w.owner for w in self.s.windows("msgbox") if w.caption == CAPTION], [dialog])
+                boxes = [w for w in self.s.windows("msgbox") if w.caption == CAPTION]
+                self.assertEqual([w.owner for w in boxes], [dialog])
                 self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), SAVED % saved)
                 self.s.press(CAPTION, IDOK, "msgbox")
                 self.assert_ended_cleanly(process)
@@ -287,7 +283,8 @@ class NoVmDialogTest(unittest.TestCase):
         process = self.start()
         self.s.press(CAPTION, IDOK, "dialog")
         self.assert_ended_cleanly(process)
-        runs = rig.wait_until(lambda: self.rig.runs(rig.Vm(None, OPENER, self.opener)), what="the opener's run")
+        opener = rig.Vm(None, OPENER, self.opener)
+        runs = rig.wait_until(lambda: self.rig.runs(opener), what="the opener's run")
         self.assertEqual([r["commandline"] for r in runs], ['"%s" "%s"' % (OPENER, ADDRESS)])
 
     def test_cancel_and_esc_end_the_dialog_at_once_without_a_question(self):

@@ -24,13 +24,6 @@ ADDRESS = "http://kitebay.example/getjava"
 INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
 
 
-def fnv1a(data):
-    value = 2166136261
-    for byte in data:
-        value = ((value ^ byte) * 16777619) & 0xFFFFFFFF
-    return "%08x" % value
-
-
 class VmChoiceDialogTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
@@ -125,7 +118,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                 controls = self.wait_choice()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
-                self.assertEqual([(i.text, i.data) for i in items], [(vm.win, ["jdk", "jre", "jview"].index(kind.name))])
+                self.assertEqual([(i.text, i.data) for i in items], [(vm.win, kind.slot)])
                 self.assertEqual(selection, 0)
                 self.s.press(CAPTION, IDOK, "dialog")
                 self.assert_ended_cleanly(process)
@@ -134,7 +127,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                 self.assertEqual(installer["commandline"], '"%s" %s' % (vm.win, tail))
                 self.assertEqual(installer["cwd"], cwd)
                 self.assertEqual((installer["classsize"], installer["classhash"]),
-                                 (str(len(INSTALLER)), fnv1a(INSTALLER)))
+                                 (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
 
     def test_several_vms_are_listed_in_sorted_order_and_ok_runs_the_vm_of_the_entrys_slot(self):
         # Homes chosen so that the sorted order differs from the slot order.
@@ -144,7 +137,8 @@ class VmChoiceDialogTest(unittest.TestCase):
              [("C:\\aa\\Bin\\jre.exe", 1), ("C:\\zz\\Bin\\java.exe", 0)], 1),
             ("three VMs", [(JDK, "C:\\zz", True), (JRE, "C:\\mm", True), (JVIEW, None, True)],
              [("C:\\mm\\Bin\\jre.exe", 1), ("C:\\windows\\jview.exe", 2), ("C:\\zz\\Bin\\java.exe", 0)], 1),
-            ("three found, one not qualifying", [(JDK, "C:\\zz", True), (JRE, "C:\\mm", False), (JVIEW, None, True)],
+            ("three found, one not qualifying",
+             [(JDK, "C:\\zz", True), (JRE, "C:\\mm", False), (JVIEW, None, True)],
              [("C:\\windows\\jview.exe", 2), ("C:\\zz\\Bin\\java.exe", 0)], 1),
         ]
         for what, installed, entries, chosen in cases:
@@ -164,8 +158,8 @@ class VmChoiceDialogTest(unittest.TestCase):
                 chosen_path = entries[chosen][0]
                 for vm in vms:
                     classes = [r["class"] for r in self.rig.runs(vm)]
-                    self.assertEqual(classes, ["QvxVersion", "setup"] if vm.win == chosen_path else ["QvxVersion"],
-                                     vm.win)
+                    expected = ["QvxVersion", "setup"] if vm.win == chosen_path else ["QvxVersion"]
+                    self.assertEqual(classes, expected, vm.win)
 
     def test_cancel_asks_first_no_keeps_the_dialog_and_its_selection_yes_ends_it_without_extracting(self):
         ways = [("the Cancel button", lambda: self.s.press(CAPTION, IDCANCEL, "dialog")),
