@@ -1,0 +1,94 @@
+#!/usr/bin/env python3
+"""Screenshots of the launcher's dialogs for the README, taken under Wine and Xvfb:
+the VM choice dialog with one qualifying VM and with several, and the no-VM
+dialog. Each is cut out of the screen by the dialog's rectangle.
+
+    scripts/screenshots.py [folder]      (default docs/images)
+
+Needs the build (dist/radad.exe, the stand-in VM of build/cross). From Python:
+take_screenshots(folder) returns the paths written."""
+
+import os
+import sys
+
+ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+
+import launcher_rig as rig  # noqa: E402
+import payloads as pl  # noqa: E402
+from launcher_rig import CAPTION, IDCANCEL, IDYES, JDK, JRE, JVIEW  # noqa: E402
+
+IDC_MESSAGE_TEXT, IDC_OPTION_DOWNLOAD = 1002, 1021
+VK_F4 = 0x73
+SEARCHING = "Searching for Java virtual machines..."
+ADDRESS = "http://kitebay.example/getjava"
+
+
+def _controls(session):
+    return {c.id: c for c in session.controls(CAPTION, "dialog")}
+
+
+def _show_choice(session, runner, exe, vms, png, dropped=False):
+    runner.reset()
+    for kind, home in vms:
+        runner.install_vm(kind, home)
+    process = session.spawn([exe])
+    try:
+        session.wait_window(CAPTION, "dialog", timeout=30)
+        rig.wait_until(lambda: _controls(session)[IDC_MESSAGE_TEXT].text != SEARCHING, timeout=30,
+                       interval=0.1, what="the end of the search")
+        below = 0
+        if dropped:
+            # F4 drops the list down, as a user would see it when choosing.
+            session.key(CAPTION, VK_F4, "dialog")
+            rig.wait_until(lambda: [w for w in session.windows() if w.cls == "ComboLBox"],
+                           what="the dropped-down list")
+            below = 120
+        rig.crop_window(session, CAPTION, "dialog", png, below)
+        session.press(CAPTION, IDCANCEL, "dialog")
+        session.wait_window(CAPTION, "msgbox")
+        session.press(CAPTION, IDYES, "msgbox")
+        process.wait(30)
+    finally:
+        if process.poll() is None:
+            process.kill()
+    return png
+
+
+def _show_no_vm(session, runner, exe, png):
+    runner.reset()
+    process = session.spawn([exe])
+    try:
+        rig.wait_until(lambda: IDC_OPTION_DOWNLOAD in _controls(session), timeout=30, interval=0.1,
+                       what="the no-VM dialog")
+        rig.crop_window(session, CAPTION, "dialog", png)
+        session.press(CAPTION, IDCANCEL, "dialog")
+        process.wait(30)
+    finally:
+        if process.poll() is None:
+            process.kill()
+    return png
+
+
+def take_screenshots(folder=os.path.join(ROOT, "docs", "images")):
+    os.makedirs(folder, exist_ok=True)
+    session = rig.open_session("screenshots")
+    try:
+        runner = rig.Rig(session)
+        exe = runner.launcher(pl.shipped_records("1.1:A:A", ADDRESS, b"\xca\xfe\xba\xbe installer"))
+        return [
+            _show_choice(session, runner, exe, [(JDK, "C:\\jdk1.1.8")],
+                         os.path.join(folder, "vm-choice-one.png")),
+            _show_choice(session, runner, exe,
+                         [(JDK, "C:\\jdk1.1.8"), (JRE, "C:\\Program Files\\JavaSoft\\JRE\\1.1"),
+                          (JVIEW, None)],
+                         os.path.join(folder, "vm-choice-several.png"), dropped=True),
+            _show_no_vm(session, runner, exe, os.path.join(folder, "no-vm.png")),
+        ]
+    finally:
+        session.close()
+
+
+if __name__ == "__main__":
+    for path in take_screenshots(*sys.argv[1:2]):
+        print(os.path.relpath(path, os.getcwd()))
