@@ -11,6 +11,8 @@ take_screenshots(folder) returns the paths written."""
 import os
 import sys
 
+# Importing the test modules must not leave __pycache__ folders in the tree.
+sys.dont_write_bytecode = True
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 
