@@ -168,9 +168,8 @@ class Rig:
                           what="%d logged runs of %s" % (count, vm.win))
 
     def leftovers(self):
-        """Files of a run still in the temporary directory."""
-        return sorted(n for n in ("CommandLine", "URL", "setup.class", "QvxVersion.class")
-                      if os.path.lexists(os.path.join(self.temp, n)))
+        """What is in the temporary directory (reset leaves it empty)."""
+        return sorted(os.listdir(self.temp))
 
     # -- the screen ----------------------------------------------------------
 

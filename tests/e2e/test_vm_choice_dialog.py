@@ -65,13 +65,16 @@ class VmChoiceDialogTest(unittest.TestCase):
         self.assertEqual(self.rig.leftovers(), [])
 
     def test_the_dialog_shows_the_search_centred_then_one_vm_and_runs_the_installer_from_its_files(self):
+        # Records after the installer are written out too, an empty one as an empty file.
+        extra = {"readme.txt": b"Kitebay\r\n", "empty.dat": b""}
+        exe = self.rig.launcher(self.records + [pl.record(n, d) for n, d in extra.items()])
         # The stand-in VM holds the launcher at the two moments to look at: while
         # its probe runs, and while the installer runs from the extracted files.
         vm = self.rig.install_vm(JRE, program=rig.HOLDER)
         hold = vm.unix + ".hold"
         pl.write(vm.unix + ".status", b"314")
         pl.write(hold, b"")
-        process = self.start()
+        process = self.start(exe)
         self.rig.wait_runs(vm, 1)
 
         controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
@@ -95,7 +98,9 @@ class VmChoiceDialogTest(unittest.TestCase):
         self.s.press(CAPTION, IDOK, "dialog")
         runs = self.rig.wait_runs(vm, 2)
         self.assertEqual(runs[1]["commandline"], '"C:\\jre\\Bin\\jre.exe" -cp %s setup' % self.rig.temp_win)
-        expected = {"CommandLine": pl.text(REQUIREMENT), "URL": pl.text(ADDRESS), "setup.class": INSTALLER}
+        expected = {"CommandLine": pl.text(REQUIREMENT), "URL": pl.text(ADDRESS), "setup.class": INSTALLER,
+                    **extra}
+        self.assertEqual(self.rig.leftovers(), sorted(list(expected) + ["QvxVersion.class"]))
         for name, data in expected.items():
             with self.subTest(file=name):
                 self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data)
@@ -105,16 +110,21 @@ class VmChoiceDialogTest(unittest.TestCase):
     def test_ok_with_one_vm_starts_setup_under_it_as_its_kind_requires(self):
         temp = self.rig.temp_win
         cases = [
-            # kind, installer command line after the quoted path, working directory
-            (JDK, "setup", temp.rstrip("\\")),
-            (JRE, "-cp %s setup" % temp, "C:\\"),
-            (JVIEW, "-cp:p %s setup" % temp, temp.rstrip("\\")),
+            # kind, installer record's name, command line after the quoted path, working directory
+            (JDK, "setup.class", "setup", temp.rstrip("\\")),
+            (JRE, "setup.class", "-cp %s setup" % temp, "C:\\"),
+            (JVIEW, "setup.class", "-cp:p %s setup" % temp, temp.rstrip("\\")),
+            # The class name is the record's name cut at its last dot only.
+            (JDK, "kite.setup.class", "kite.setup", temp.rstrip("\\")),
         ]
-        for kind, tail, cwd in cases:
-            with self.subTest(kind=kind.name):
+        for kind, installer_name, tail, cwd in cases:
+            with self.subTest(kind=kind.name, installer=installer_name):
                 self.rig.reset()
                 vm = self.rig.install_vm(kind)
-                process = self.start()
+                exe = self.exe
+                if installer_name != "setup.class":
+                    exe = self.rig.launcher(self.records[:2] + [pl.record(installer_name, INSTALLER)])
+                process = self.start(exe)
                 controls = self.wait_choice()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
