@@ -28,6 +28,9 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava?lang=en"
 INSTALLER = bytes((i * 40503 + 17) >> 3 & 0xFF for i in range(48000))
 OPENER = "C:\\opener\\opener.exe"
+# The platform's own dialogs as Wine's English resources name them.
+OPEN_CAPTION, FILE_TYPE_LIST, FILE_NAME_BOX = "Open", 1136, 1148
+FOLDER_CAPTION = "Browse for Folder"
 
 
 class NoVmDialogTest(unittest.TestCase):
@@ -286,6 +289,39 @@ class NoVmDialogTest(unittest.TestCase):
         opener = rig.Vm(None, OPENER, self.opener)
         runs = rig.wait_until(lambda: self.rig.runs(opener), what="the opener's run")
         self.assertEqual([r["commandline"] for r in runs], ['"%s" "%s"' % (OPENER, ADDRESS)])
+
+    def test_the_browse_buttons_open_the_platform_dialogs_and_fill_their_fields(self):
+        vm = self.rig.install_program("C:\\vm\\java.exe")
+        process = self.start()
+        dialog = self.dialog().handle
+        self.choose(IDC_OPTION_RUN_VM)
+        self.s.set_text(CAPTION, IDC_VM_PATH, "kept", "dialog")
+
+        self.s.press(CAPTION, IDC_BROWSE_VM, "dialog")
+        self.s.wait_window(OPEN_CAPTION, "dialog")
+        self.assertEqual([w.owner for w in self.s.windows("dialog") if w.caption == OPEN_CAPTION], [dialog])
+        items, selection = self.s.combo(OPEN_CAPTION, FILE_TYPE_LIST, "dialog")
+        self.assertEqual(([i.text for i in items], selection), (["Executable Files (.exe)", "All Files"], 0))
+        self.s.press(OPEN_CAPTION, IDCANCEL, "dialog")
+        self.s.wait_gone(OPEN_CAPTION, "dialog")
+        self.assertEqual(self.s.control_text(CAPTION, IDC_VM_PATH, "dialog"), "kept")
+
+        self.s.press(CAPTION, IDC_BROWSE_VM, "dialog")
+        self.s.set_text(OPEN_CAPTION, FILE_NAME_BOX, vm.win, "dialog")
+        self.s.press(OPEN_CAPTION, IDOK, "dialog")
+        self.s.wait_gone(OPEN_CAPTION, "dialog")
+        self.assertEqual(self.s.control_text(CAPTION, IDC_VM_PATH, "dialog"), vm.win)
+
+        self.choose(IDC_OPTION_SAVE)
+        self.s.set_text(CAPTION, IDC_SAVE_FOLDER, "kept", "dialog")
+        self.s.press(CAPTION, IDC_BROWSE_FOLDER, "dialog")
+        self.s.wait_window(FOLDER_CAPTION, "dialog")
+        # The folder browser has no owner: the dialog is not disabled meanwhile.
+        self.assertEqual([w.owner for w in self.s.windows("dialog") if w.caption == FOLDER_CAPTION], [0])
+        self.s.press(FOLDER_CAPTION, IDCANCEL, "dialog")
+        self.s.wait_gone(FOLDER_CAPTION, "dialog")
+        self.assertEqual(self.s.control_text(CAPTION, IDC_SAVE_FOLDER, "dialog"), "kept")
+        self.cancel(process)
 
     def test_cancel_and_esc_end_the_dialog_at_once_without_a_question(self):
         ways = [("the Cancel button", lambda: self.s.press(CAPTION, IDCANCEL, "dialog")),
