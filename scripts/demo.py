@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """The demonstration of the launcher under Wine: the usage message of a launcher
-without payload, the demo launcher's payload as radad-pack lists it, and list mode
-with two stand-in Java VMs. Screenshots go to docs/images/."""
+without payload, the demo launcher's payload as radad-pack lists it, list mode
+with two stand-in Java VMs, and the two dialogs of an installation. Screenshots
+go to docs/images/."""
 
 import os
 import subprocess
@@ -10,6 +11,7 @@ import sys
 ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."))
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 os.environ.setdefault("E2E_WORK_DIR", os.path.join(ROOT, "build", "demo"))
+sys.dont_write_bytecode = True
 import wineharness as wh  # noqa: E402
 
 IMAGES = os.path.join(ROOT, "docs", "images")
@@ -69,6 +71,15 @@ def list_mode(session):
     print("exit code %d" % result.returncode)
 
 
+def dialogs():
+    step("a launcher with the shipped payload layout: the VM choice dialog with one and with several VMs, and the no-VM dialog")
+    sys.dont_write_bytecode = True
+    sys.path.insert(0, os.path.join(ROOT, "scripts"))
+    import screenshots
+    for path in screenshots.take_screenshots(IMAGES):
+        print("screenshot: %s" % os.path.relpath(path, ROOT))
+
+
 def main():
     os.makedirs(IMAGES, exist_ok=True)
     with wh.WineSession("demo") as session:
@@ -78,6 +89,7 @@ def main():
         usage_box(session)
         payload_listing()
         list_mode(session)
+    dialogs()
 
 
 if __name__ == "__main__":

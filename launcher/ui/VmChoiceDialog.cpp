@@ -30,8 +30,7 @@ void fillVmList(HWND dialog) {
 
     if (count == 0) {
         ShowWindow(dialog, SW_HIDE);
-        DialogBoxParamA(launcher.instance, MAKEINTRESOURCEA(IDD_NO_VM), nullptr, noVmDialogProc,
-                        0);
+        DialogBoxParamA(launcher.instance, MAKEINTRESOURCEA(IDD_NO_VM), nullptr, noVmDialogProc, 0);
         EndDialog(dialog, 1);
         return;
     }

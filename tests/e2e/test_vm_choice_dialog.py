@@ -241,6 +241,22 @@ class VmChoiceDialogTest(unittest.TestCase):
                 else:
                     self.assertEqual(rig.read(target), obstacle, "a file this run did not write is kept")
 
+    def test_a_record_name_that_is_not_a_plain_file_name_never_leads_out_of_the_temporary_directory(self):
+        parent = os.path.dirname(self.rig.temp.rstrip("/"))
+        for name in ("..\\escaped.txt", "../escaped.txt", "C:escaped.txt", ".."):
+            with self.subTest(name):
+                self.rig.reset()
+                vm = self.rig.install_vm(JDK)
+                process = self.start(self.rig.launcher(self.records + [pl.record(name, b"escaped")]))
+                self.wait_choice()
+                self.s.press(CAPTION, IDOK, "dialog")
+                self.assertEqual(process.wait(30), 0)
+                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
+                self.assertFalse(os.path.exists(os.path.join(parent, "escaped.txt")))
+                self.assertFalse(os.path.exists(self.s.unix_path("C:\\escaped.txt")))
+                self.assertEqual(self.rig.leftovers(), [], "the files this run wrote are removed")
+
 
 if __name__ == "__main__":
     unittest.main()
