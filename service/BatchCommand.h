@@ -16,7 +16,7 @@
 #include <utility>
 
 class BatchCommandReader {
-  public:
+public:
     explicit BatchCommandReader(LeadBytePredicate isLeadByte = noLeadBytes)
         : isLeadByte_(isLeadByte) {}
 
@@ -32,7 +32,7 @@ class BatchCommandReader {
     const GrowingText& command() const { return command_; }
     GrowingText takeCommand() { return std::move(command_); }
 
-  private:
+private:
     static constexpr int kCommandLine = 3; // counted from 0
 
     LeadBytePredicate isLeadByte_;

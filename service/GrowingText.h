@@ -11,7 +11,7 @@
 #include <cstddef>
 
 class GrowingText {
-  public:
+public:
     GrowingText() = default;
     ~GrowingText();
     GrowingText(const GrowingText&) = delete;
@@ -26,7 +26,7 @@ class GrowingText {
     std::size_t size() const { return size_; }
     bool failed() const { return failed_; }
 
-  private:
+private:
     char* bytes_ = nullptr; // NUL-terminated when not null
     std::size_t size_ = 0;
     std::size_t capacity_ = 0;

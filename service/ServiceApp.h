@@ -26,7 +26,7 @@ struct CommandOption {
 extern const CommandOption optionTable[4];
 
 class ServiceApp {
-  public:
+public:
     // Matches the options as case-insensitive prefixes of the very start of
     // the tail; anything else selects Run.
     void selectCommand(const char* commandTail);
@@ -35,6 +35,6 @@ class ServiceApp {
     // Runs the selected operation; its result is only a trace, never an exit code.
     bool run();
 
-  private:
+private:
     ServiceCommand command_ = ServiceCommand::None;
 };

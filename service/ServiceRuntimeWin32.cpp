@@ -28,7 +28,7 @@ SERVICE_STATUS_HANDLE statusHandle;
 ServiceState serviceState;
 
 class StatusLockGuard {
-  public:
+public:
     StatusLockGuard() { EnterCriticalSection(&statusLock); }
     ~StatusLockGuard() { LeaveCriticalSection(&statusLock); }
     StatusLockGuard(const StatusLockGuard&) = delete;

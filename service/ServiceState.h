@@ -31,7 +31,7 @@ struct ControlOutcome {
 };
 
 class ServiceState {
-  public:
+public:
     std::uint32_t current() const { return current_; }
 
     // The service's thread has begun: start pending, not reported.
@@ -43,6 +43,6 @@ class ServiceState {
     // The service's work is over. True the first time only.
     bool markStopped();
 
-  private:
+private:
     std::uint32_t current_ = service_state::kNone;
 };

@@ -23,8 +23,8 @@ bool appendText(char* out, std::size_t size, const char* text) {
 bool formatText(char* out, std::size_t size, const char* format, std::va_list args) {
     if (size == 0)
         return false;
-    // The Windows C runtime's _vsnprintf leaves the buffer unterminated when the
-    // text fills it (and answers -1), so the last byte is set here in every case.
+        // The Windows C runtime's _vsnprintf leaves the buffer unterminated when the
+        // text fills it (and answers -1), so the last byte is set here in every case.
 #ifdef _WIN32
     // The C runtime's own formatter: the standard name would bring MinGW's
     // replacement, which is bigger than the rest of the launcher together.

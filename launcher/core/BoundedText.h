@@ -23,7 +23,9 @@ bool appendText(char* out, std::size_t size, const char* text);
 bool formatText(char* out, std::size_t size, const char* format, std::va_list args);
 
 // ASCII letters in lower case; every other byte as it is, whatever the code page.
-inline char asciiLower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+inline char asciiLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 template <std::size_t N> bool copyText(char (&out)[N], const char* text) {
     return copyText(out, N, text);

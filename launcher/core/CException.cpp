@@ -1,3 +1,5 @@
 #include "CException.h"
 
-void throwWin32Error(std::uint32_t code) { throw new CException(code); }
+void throwWin32Error(std::uint32_t code) {
+    throw new CException(code);
+}

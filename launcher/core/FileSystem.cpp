@@ -10,8 +10,8 @@ bool readRegistryString(HKEY root, const char* subkey, const char* valueName, ch
     if (RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
         return false;
     DWORD stored = size;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer), &stored) != ERROR_SUCCESS)
+    if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                         &stored) != ERROR_SUCCESS)
         return false;
     // A value stored without its terminating NUL is terminated here when there is
     // room, and refused when it fills the whole buffer.

@@ -2,8 +2,8 @@
 
 #include "BoundedText.h"
 #include "CException.h"
-#include "FileSystem.h"
 #include "DialogSupport.h"
+#include "FileSystem.h"
 #include "resource.h"
 
 #include <cstdarg>
@@ -16,7 +16,9 @@ LauncherApp theApp;
 
 } // namespace
 
-LauncherApp& app() { return theApp; }
+LauncherApp& app() {
+    return theApp;
+}
 
 void LauncherApp::start(const char* commandTail) {
     if (commandTail == nullptr || *commandTail == '\0')

@@ -9,7 +9,9 @@
 // no use for its message, so a plain abort takes its place.
 #if defined(__GLIBCXX__)
 namespace __gnu_cxx {
-void __verbose_terminate_handler() { std::abort(); }
+void __verbose_terminate_handler() {
+    std::abort();
+}
 } // namespace __gnu_cxx
 #endif
 

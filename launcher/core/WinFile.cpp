@@ -4,11 +4,13 @@
 
 namespace {
 
-[[noreturn]] void raiseLastError() { throwWin32Error(GetLastError()); }
+[[noreturn]] void raiseLastError() {
+    throwWin32Error(GetLastError());
+}
 
 HANDLE openFile(const char* path, DWORD access, DWORD share, DWORD disposition) {
-    HANDLE handle = CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL,
-                                nullptr);
+    HANDLE handle =
+        CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (handle == INVALID_HANDLE_VALUE)
         raiseLastError();
     return handle;
@@ -16,7 +18,9 @@ HANDLE openFile(const char* path, DWORD access, DWORD share, DWORD disposition) 
 
 } // namespace
 
-WinFile::~WinFile() { close(); }
+WinFile::~WinFile() {
+    close();
+}
 
 void WinFile::openForReading(const char* path) {
     close();
@@ -33,14 +37,22 @@ void WinFile::seek(std::int32_t distance, DWORD method) {
         raiseLastError();
 }
 
-std::uint32_t WinFile::tell() { return SetFilePointer(handle, 0, nullptr, FILE_CURRENT); }
+std::uint32_t WinFile::tell() {
+    return SetFilePointer(handle, 0, nullptr, FILE_CURRENT);
+}
 
-std::uint32_t WinFile::size() { return GetFileSize(handle, nullptr); }
+std::uint32_t WinFile::size() {
+    return GetFileSize(handle, nullptr);
+}
 
-void WinFile::readByte(unsigned char& byte) { read(&byte, 1); }
+void WinFile::readByte(unsigned char& byte) {
+    read(&byte, 1);
+}
 
 // The word is stored as the processor stores it: little-endian on every target.
-void WinFile::readUInt32(std::uint32_t& word) { read(&word, sizeof word); }
+void WinFile::readUInt32(std::uint32_t& word) {
+    read(&word, sizeof word);
+}
 
 bool WinFile::readAvailable(void* buffer, std::uint32_t count) {
     DWORD done = 0;

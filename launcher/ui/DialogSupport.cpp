@@ -9,11 +9,10 @@ void centerDialog(HWND window) {
     RECT windowRect, referenceRect;
     GetWindowRect(window, &windowRect);
     GetWindowRect(reference, &referenceRect);
-    ScreenPoint origin =
-        centeredOrigin(ScreenRect{referenceRect.left, referenceRect.top, referenceRect.right,
-                                  referenceRect.bottom},
-                       ScreenRect{windowRect.left, windowRect.top, windowRect.right,
-                                  windowRect.bottom});
+    ScreenPoint origin = centeredOrigin(
+        ScreenRect{referenceRect.left, referenceRect.top, referenceRect.right,
+                   referenceRect.bottom},
+        ScreenRect{windowRect.left, windowRect.top, windowRect.right, windowRect.bottom});
     MoveWindow(window, origin.x, origin.y, windowRect.right - windowRect.left,
                windowRect.bottom - windowRect.top, FALSE);
 }

@@ -17,7 +17,9 @@ constexpr DWORD kRunTimeoutMs = 20000;
 constexpr char kOutputFile[] = "\\stdout.tmp";
 constexpr char kProbeClass[] = "QvxVersion";
 
-bool sameIgnoringCase(const char* a, const char* b) { return lstrcmpiA(a, b) == 0; }
+bool sameIgnoringCase(const char* a, const char* b) {
+    return lstrcmpiA(a, b) == 0;
+}
 
 // Keeps the working directory that a run changes, and puts it back.
 class WorkingDirectory {

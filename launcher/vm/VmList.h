@@ -30,9 +30,7 @@ public:
     // record adopts path. None when no kind matches or path has no backslash.
     JavaVm* findByExecutable(const char* path);
 
-    JavaVm* slot(std::size_t index) const {
-        return index < kSlots ? slots[index].get() : nullptr;
-    }
+    JavaVm* slot(std::size_t index) const { return index < kSlots ? slots[index].get() : nullptr; }
 
     std::unique_ptr<JavaVm> slots[kSlots];
 };

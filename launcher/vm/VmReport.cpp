@@ -15,8 +15,8 @@ bool formatReport(const ReportEntry* entries, std::size_t count, char* out, std:
     number[sizeof number - 1] = '\0';
 
     out[0] = '\0';
-    bool fits = appendText(out, size, number + sizeof number - 1 - digits) &&
-                appendText(out, size, "\n");
+    bool fits =
+        appendText(out, size, number + sizeof number - 1 - digits) && appendText(out, size, "\n");
     for (std::size_t i = 0; fits && i < count; ++i)
         fits = appendText(out, size, entries[i].qualified ? "YES " : "NO ") &&
                appendText(out, size, entries[i].path) && appendText(out, size, "\n");

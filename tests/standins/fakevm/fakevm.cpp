@@ -26,7 +26,8 @@ std::string ownPath() {
     return path;
 }
 
-std::string setting(const std::string& config, const std::string& key, const std::string& fallback) {
+std::string setting(const std::string& config, const std::string& key,
+                    const std::string& fallback) {
     std::size_t start = 0;
     while (start < config.size()) {
         std::size_t end = config.find('\n', start);
@@ -109,5 +110,6 @@ int main(int argc, char** argv) {
     if (setting(config, "hang:" + className, setting(config, "hang", "0")) == "1")
         for (;;)
             Sleep(1000);
-    return std::atoi(setting(config, "status:" + className, setting(config, "status", "159")).c_str());
+    return std::atoi(
+        setting(config, "status:" + className, setting(config, "status", "159")).c_str());
 }

@@ -52,7 +52,7 @@ void report(const std::string& text) {
 
 // A classic in-memory dialog template, so the probe needs no resource compiler.
 class DialogTemplate {
-  public:
+public:
     DialogTemplate(DWORD style, short cx, short cy, const char* caption) {
         addDword(style);
         addDword(0);
@@ -83,7 +83,7 @@ class DialogTemplate {
 
     const DLGTEMPLATE* get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
 
-  private:
+private:
     void addDword(DWORD value) {
         words_.push_back(LOWORD(value));
         words_.push_back(HIWORD(value));

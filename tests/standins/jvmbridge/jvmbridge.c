@@ -35,36 +35,35 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-extern char **environ;
+extern char** environ;
 
 enum { START_FAILURE = 1, MAX_ARGUMENTS = 256, MAX_ENVIRONMENT = 4096 };
 
 /* A Windows path as the JVM must see it; false when Wine cannot map it. */
-static int toUnixPath(const char *windowsPath, char *out, size_t outSize)
-{
+static int toUnixPath(const char* windowsPath, char* out, size_t outSize) {
     WCHAR wide[MAX_PATH];
     if (MultiByteToWideChar(CP_ACP, 0, windowsPath, -1, wide, MAX_PATH) == 0)
         return 0;
-    char *mapped = wine_get_unix_file_name(wide);
+    char* mapped = wine_get_unix_file_name(wide);
     if (mapped == NULL)
         return 0;
     char resolved[PATH_MAX];
-    const char *chosen = realpath(mapped, resolved) != NULL ? resolved : mapped;
+    const char* chosen = realpath(mapped, resolved) != NULL ? resolved : mapped;
     int fits = snprintf(out, outSize, "%s", chosen) < (int)outSize;
     HeapFree(GetProcessHeap(), 0, mapped);
     return fits;
 }
 
 /* "a;b;c" with Windows paths becomes "a:b:c" with Linux paths. */
-static int toUnixClassPath(const char *windowsClassPath, char *out, size_t outSize)
-{
+static int toUnixClassPath(const char* windowsClassPath, char* out, size_t outSize) {
     char copy[4 * MAX_PATH];
     if (snprintf(copy, sizeof copy, "%s", windowsClassPath) >= (int)sizeof copy)
         return 0;
     size_t used = 0;
     out[0] = '\0';
-    char *save = NULL;
-    for (char *element = strtok_r(copy, ";", &save); element != NULL; element = strtok_r(NULL, ";", &save)) {
+    char* save = NULL;
+    for (char* element = strtok_r(copy, ";", &save); element != NULL;
+         element = strtok_r(NULL, ";", &save)) {
         char unixElement[PATH_MAX];
         if (!toUnixPath(element, unixElement, sizeof unixElement))
             return 0;
@@ -77,18 +76,16 @@ static int toUnixClassPath(const char *windowsClassPath, char *out, size_t outSi
 }
 
 /* The preload library lies next to this program's own shared object. */
-static int preloadPath(char *out, size_t outSize)
-{
+static int preloadPath(char* out, size_t outSize) {
     Dl_info self;
-    if (dladdr((void *)preloadPath, &self) == 0 || self.dli_fname == NULL)
+    if (dladdr((void*)preloadPath, &self) == 0 || self.dli_fname == NULL)
         return 0;
     char copy[PATH_MAX];
     snprintf(copy, sizeof copy, "%s", self.dli_fname);
     return snprintf(out, outSize, "%s/libjvmexit.so", dirname(copy)) < (int)outSize;
 }
 
-static void copyToHandle(int fd, HANDLE target, int *open)
-{
+static void copyToHandle(int fd, HANDLE target, int* open) {
     char buffer[4096];
     ssize_t got = read(fd, buffer, sizeof buffer);
     if (got <= 0) {
@@ -100,16 +97,15 @@ static void copyToHandle(int fd, HANDLE target, int *open)
         WriteFile(target, buffer, (DWORD)got, &written, NULL);
 }
 
-int main(int argc, char **argv)
-{
-    const char *java = getenv("JVMBRIDGE_JAVA");
+int main(int argc, char** argv) {
+    const char* java = getenv("JVMBRIDGE_JAVA");
     if (java == NULL || *java == '\0')
         java = "/usr/bin/java";
 
     static char classPath[8 * PATH_MAX];
-    char *javaArguments[MAX_ARGUMENTS];
+    char* javaArguments[MAX_ARGUMENTS];
     int count = 0;
-    javaArguments[count++] = (char *)java;
+    javaArguments[count++] = (char*)java;
     for (int i = 1; i < argc && count < MAX_ARGUMENTS - 1; ++i) {
         javaArguments[count++] = argv[i];
         int isClassPathOption = strcmp(argv[i], "-cp") == 0 || strcmp(argv[i], "-classpath") == 0;
@@ -127,14 +123,17 @@ int main(int argc, char **argv)
                         toUnixPath(currentDirectory, unixDirectory, sizeof unixDirectory);
 
     int output[2], errors[2], status[2];
-    if (pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0 || pipe2(status, O_CLOEXEC) != 0)
+    if (pipe2(output, O_CLOEXEC) != 0 || pipe2(errors, O_CLOEXEC) != 0 ||
+        pipe2(status, O_CLOEXEC) != 0)
         return START_FAILURE;
 
     char preload[PATH_MAX + 16], statusFd[48], library[PATH_MAX];
-    static char *environment[MAX_ENVIRONMENT];
+    static char* environment[MAX_ENVIRONMENT];
     int variables = 0;
-    for (char **variable = environ; *variable != NULL && variables < MAX_ENVIRONMENT - 3; ++variable) {
-        if (strncmp(*variable, "LD_PRELOAD=", 11) != 0 && strncmp(*variable, "JVMBRIDGE_STATUS_FD=", 20) != 0)
+    for (char** variable = environ; *variable != NULL && variables < MAX_ENVIRONMENT - 3;
+         ++variable) {
+        if (strncmp(*variable, "LD_PRELOAD=", 11) != 0 &&
+            strncmp(*variable, "JVMBRIDGE_STATUS_FD=", 20) != 0)
             environment[variables++] = *variable;
     }
     if (preloadPath(library, sizeof library) && access(library, R_OK) == 0) {

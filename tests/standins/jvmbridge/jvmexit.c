@@ -9,9 +9,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
-static void reportStatus(int status)
-{
-    const char *fd = getenv("JVMBRIDGE_STATUS_FD");
+static void reportStatus(int status) {
+    const char* fd = getenv("JVMBRIDGE_STATUS_FD");
     if (fd == NULL || *fd == '\0')
         return;
     int32_t full = status;
@@ -19,16 +18,14 @@ static void reportStatus(int status)
     (void)written; /* nothing left to do about a failed report on the way out */
 }
 
-void exit(int status)
-{
+void exit(int status) {
     reportStatus(status);
     void (*realExit)(int) = (void (*)(int))dlsym(RTLD_NEXT, "exit");
     realExit(status);
     __builtin_unreachable();
 }
 
-void _exit(int status)
-{
+void _exit(int status) {
     reportStatus(status);
     void (*realExit)(int) = (void (*)(int))dlsym(RTLD_NEXT, "_exit");
     realExit(status);

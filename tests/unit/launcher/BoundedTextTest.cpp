@@ -34,8 +34,8 @@ TEST(AppendText, AppendsWhatFitsAndRefusesTheRest) {
 TEST(FormatText, CutsAMessageLongerThanItsBufferAndTerminatesIt) {
     char message[1024];
     std::string path(2000, 'p');
-    EXPECT_FALSE(format(message, sizeof message, "This application has been saved to %s.",
-                        path.c_str()));
+    EXPECT_FALSE(
+        format(message, sizeof message, "This application has been saved to %s.", path.c_str()));
     EXPECT_EQ(std::strlen(message), 1023u);
     EXPECT_EQ(std::string(message, 35), "This application has been saved to ");
 

@@ -122,10 +122,9 @@ TEST(PlainFileName, AcceptsOnlyANameThatStaysInItsDirectory) {
         const char* name;
         bool plain;
     } cases[] = {
-        {"setup.class", true}, {"CommandLine", true}, {"a b", true},
-        {"", false},           {".", false},          {"..", false},
-        {"..\\evil", false},   {"sub\\x", false},     {"x/y", false},
-        {"C:x", false},        {"\\root", false},
+        {"setup.class", true}, {"CommandLine", true}, {"a b", true},       {"", false},
+        {".", false},          {"..", false},         {"..\\evil", false}, {"sub\\x", false},
+        {"x/y", false},        {"C:x", false},        {"\\root", false},
     };
     for (const Case& c : cases)
         EXPECT_EQ(isPlainFileName(c.name), c.plain) << c.name;

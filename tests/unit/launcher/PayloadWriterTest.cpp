@@ -1,5 +1,5 @@
-#include "PayloadFormat.h"
 #include "PayloadWriter.h"
+#include "PayloadFormat.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,9 @@
 
 namespace {
 
-std::vector<unsigned char> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<unsigned char> bytes(const std::string& text) {
+    return {text.begin(), text.end()};
+}
 
 std::vector<RecordInput> shippedLayout() {
     return {{"CommandLine", bytes(std::string("1.1:A:A\0", 8))},
@@ -28,7 +30,11 @@ TEST(PayloadWriter, WritesRecordsThenTheStubSizeAsTrailer) {
     std::vector<unsigned char> stub(57856, 0x4D);
     std::vector<unsigned char> out = appendPayload(stub, shippedLayout());
     ASSERT_EQ(out.size(), 57856u + 23 + 8 + 15 + 10 + 23 + 4 + 4);
-    EXPECT_EQ(std::memcmp(out.data() + 57856, "qvxCommandLine\0\0\0\0\0\x08\0\0\0" "1.1:A:A\0", 31), 0);
+    EXPECT_EQ(std::memcmp(out.data() + 57856,
+                          "qvxCommandLine\0\0\0\0\0\x08\0\0\0"
+                          "1.1:A:A\0",
+                          31),
+              0);
     EXPECT_EQ(payload::decodeUInt32(out.data() + out.size() - 4), 57856u);
 }
 
@@ -65,8 +71,7 @@ TEST(PayloadWriter, RefusesWhatTheFormatForbids) {
         {"an empty name", 4096, withName(""), "plain file name"},
         {"a dot-dot name", 4096, withName(".."), "plain file name"},
         {"a requirement without a NUL", 4096, withText(0, "1.1:A:A"), "NUL"},
-        {"an address whose NUL comes late", 4096, withText(1, std::string(260, 'u') + '\0'),
-         "NUL"},
+        {"an address whose NUL comes late", 4096, withText(1, std::string(260, 'u') + '\0'), "NUL"},
         {"a stub size that spells the prefix", 0x00787671u, shippedLayout(), "prefix"},
     };
     for (const Case& c : cases)

@@ -47,13 +47,13 @@ TEST(ClassTail, QuotesAClassDirectoryWithABlankWithoutItsTrailingBackslash) {
 TEST(ClassTail, RefusesATailOfMoreThan259Characters) {
     std::string arguments(259 - std::strlen("QvxVersion "), 'a');
     char out[kMaxTail];
-    EXPECT_TRUE(buildClassTail(nullptr, "C:\\T\\", "QvxVersion", arguments.c_str(), out,
-                               sizeof out));
+    EXPECT_TRUE(
+        buildClassTail(nullptr, "C:\\T\\", "QvxVersion", arguments.c_str(), out, sizeof out));
     EXPECT_EQ(std::strlen(out), 259u);
     arguments.push_back('a');
     std::strcpy(out, "untouched");
-    EXPECT_FALSE(buildClassTail(nullptr, "C:\\T\\", "QvxVersion", arguments.c_str(), out,
-                                sizeof out));
+    EXPECT_FALSE(
+        buildClassTail(nullptr, "C:\\T\\", "QvxVersion", arguments.c_str(), out, sizeof out));
     EXPECT_STREQ(out, "untouched");
 }
 
@@ -61,7 +61,8 @@ TEST(CommandLine, QuotesTheExecutableAndAppendsTheTail) {
     char out[kMaxCommandLine];
     ASSERT_TRUE(buildCommandLine("C:\\Program Files\\Java\\bin\\jre.exe",
                                  "-cp C:\\TEMP\\ QvxVersion 1.1:A:A", out, sizeof out));
-    EXPECT_STREQ(out, "\"C:\\Program Files\\Java\\bin\\jre.exe\" -cp C:\\TEMP\\ QvxVersion 1.1:A:A");
+    EXPECT_STREQ(out,
+                 "\"C:\\Program Files\\Java\\bin\\jre.exe\" -cp C:\\TEMP\\ QvxVersion 1.1:A:A");
     ASSERT_TRUE(buildCommandLine("C:\\x\\java.exe", nullptr, out, sizeof out));
     EXPECT_STREQ(out, "\"C:\\x\\java.exe\"");
 }
@@ -96,8 +97,8 @@ std::vector<char> withClasspath(const char* block, std::size_t blockSize, const 
 TEST(Environment, AddsClasspathToTheInheritedVariables) {
     const char block[] = "PATH=C:\\WINDOWS\0TEMP=C:\\TEMP\0";
     auto out = withClasspath(block, sizeof block, "C:\\TEMP\\");
-    EXPECT_EQ(entries(out),
-              (std::vector<std::string>{"PATH=C:\\WINDOWS", "TEMP=C:\\TEMP", "CLASSPATH=C:\\TEMP\\"}));
+    EXPECT_EQ(entries(out), (std::vector<std::string>{"PATH=C:\\WINDOWS", "TEMP=C:\\TEMP",
+                                                      "CLASSPATH=C:\\TEMP\\"}));
 }
 
 TEST(Environment, ReplacesTheUsersOwnClasspathInAnyLetterCase) {
