@@ -165,9 +165,9 @@ class Xvfb:
 # The template prefix
 
 
-def _base_env(prefix, display):
+def _base_env(prefix, display, arch="win32"):
     env = dict(os.environ)
-    env.update(WINEPREFIX=prefix, WINEARCH="win32", WINEDEBUG="-all")
+    env.update(WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all")
     # No Mono or Gecko installer prompt in a prefix that has no network anyway.
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
     if display:
@@ -335,28 +335,35 @@ class WineSession:
 
     _counter = 0
 
-    def __init__(self, name, display=True):
+    def __init__(self, name, display=True, win64=False, extra_env=None):
+        """win64=True boots a 64-bit (WoW64) prefix of the session's own instead of
+        copying the 32-bit template (some 15 s more): a winelib program such as the
+        JVM bridge runs only there. Registry values written through reg_add then go
+        to the 32-bit view, which is what the programs under test read. extra_env
+        adds variables to every program of the session."""
         WineSession._counter += 1
         safe = re.sub(r"[^A-Za-z0-9_.-]", "_", name) or "session"
-        if not _template_ready():
+        if not win64 and not _template_ready():
             make_template()
         sessions = os.path.join(work_dir(), "sessions")
         os.makedirs(sessions, exist_ok=True)
         self.name = name
+        self.win64 = win64
         self.dir = tempfile.mkdtemp(prefix="%s-%d-" % (safe, WineSession._counter), dir=sessions)
         self.prefix = os.path.join(self.dir, "prefix")
         self.xvfb = None
         self.display = None
         self._processes = []
         self._closed = False
-        # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
-        # timestamps that tell Wine the prefix needs no update.
-        with _locked("template.lock", fcntl.LOCK_SH):
-            copy = subprocess.run(["cp", "-a", template_dir(), self.prefix], stdout=subprocess.PIPE,
-                                  stderr=subprocess.STDOUT)
-        if copy.returncode != 0:
-            raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
-        os.remove(os.path.join(self.prefix, ".harness-ready"))
+        if not win64:
+            # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
+            # timestamps that tell Wine the prefix needs no update.
+            with _locked("template.lock", fcntl.LOCK_SH):
+                copy = subprocess.run(["cp", "-a", template_dir(), self.prefix], stdout=subprocess.PIPE,
+                                      stderr=subprocess.STDOUT)
+            if copy.returncode != 0:
+                raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
+            os.remove(os.path.join(self.prefix, ".harness-ready"))
         try:
             if display:
                 self.xvfb = Xvfb(os.path.join(self.dir, "xvfb.log"))
@@ -364,8 +371,18 @@ class WineSession:
         except Exception:
             self.close()
             raise
-        self.env = _base_env(self.prefix, self.display)
+        self.env = _base_env(self.prefix, self.display, "win64" if win64 else "win32")
+        self.env.update(extra_env or {})
         atexit.register(self.close)
+        if win64:
+            log_path = os.path.join(self.dir, "wineboot.log")
+            with open(log_path, "wb") as log:
+                boot = subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
+                                      stdout=log, stderr=subprocess.STDOUT, timeout=240)
+            self.wait_server(240)
+            if boot.returncode != 0:
+                self.close()
+                raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log_path))
 
     # -- life cycle -----------------------------------------------------------
 
@@ -583,14 +600,14 @@ class WineSession:
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
             args += ["/t", type, "/d", data]
-        self.wine(*(args + ["/f"]), check=True)
+        self.wine(*(args + ["/f"] + (["/reg:32"] if self.win64 else [])), check=True)
 
     def reg_delete(self, key, value=None):
         """wine reg delete: the whole key when value is None. Missing keys are no error."""
         args = ["reg", "delete", key]
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
-        self.wine(*(args + ["/f"]))
+        self.wine(*(args + ["/f"] + (["/reg:32"] if self.win64 else [])))
 
     def reg_value_bytes(self, key, value):
         """(type name, raw bytes) of a value exactly as RegQueryValueExA gives them to
