@@ -80,6 +80,30 @@ def dialogs():
         print("screenshot: %s" % os.path.relpath(path, ROOT))
 
 
+def real_installation():
+    step("radad-demo.exe installs for real: the machine's JVM as a Windows java.exe (through the winelib bridge)")
+    bridge = os.path.join(ROOT, "build", "jvmbridge")
+    java = "C:\\vm\\Bin\\java.exe"
+    with wh.WineSession("demo-real-jvm", win64=True, extra_env={"WINEDLLPATH": os.path.join(bridge, "lib")}) as s:
+        s.install(os.path.join(bridge, "bin", "java.exe"), java)
+        s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.1")
+        s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit\\1.1", "JavaHome", "C:\\vm")
+        _, temp = s.temp_dir()
+        process = s.spawn([wh.dist("radad-demo.exe")])
+        s.wait_window(CAPTION, "dialog", timeout=60)
+        searching = "Searching for Java virtual machines..."
+        while s.control_text(CAPTION, 1002, "dialog") == searching:
+            pass
+        print("the dialog says: %s" % s.control_text(CAPTION, 1002, "dialog").replace("\n", " "))
+        items, _ = s.combo(CAPTION, 1001, "dialog")
+        print("listed: %s" % ", ".join(item.text for item in items))
+        s.press(CAPTION, 1, "dialog")
+        print("OK pressed; the launcher ended with exit code %d" % process.wait(60))
+        with open(os.path.join(temp, "setup-ran.txt"), encoding="latin-1") as f:
+            print("the installer class left setup-ran.txt: %s" % f.read().strip())
+        print("the temporary directory now holds: %s" % ", ".join(sorted(os.listdir(temp))))
+
+
 def main():
     os.makedirs(IMAGES, exist_ok=True)
     with wh.WineSession("demo") as session:
@@ -90,6 +114,7 @@ def main():
         payload_listing()
         list_mode(session)
     dialogs()
+    real_installation()
 
 
 if __name__ == "__main__":
