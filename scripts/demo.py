@@ -12,6 +12,7 @@ ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), 
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
 os.environ.setdefault("E2E_WORK_DIR", os.path.join(ROOT, "build", "demo"))
 sys.dont_write_bytecode = True
+import launcher_rig as rig  # noqa: E402
 import wineharness as wh  # noqa: E402
 
 IMAGES = os.path.join(ROOT, "docs", "images")
@@ -22,25 +23,13 @@ def step(title):
     print("\n== %s" % title, flush=True)
 
 
-def crop_to_window(session, caption, kind, png):
-    """A screenshot of the screen, cut down to one window and a margin around it."""
-    rect = session.rect(caption, kind)
-    full = png + ".full.png"
-    session.screenshot(full)
-    margin = 8
-    geometry = "%dx%d+%d+%d" % (rect.right - rect.left + 2 * margin, rect.bottom - rect.top + 2 * margin,
-                                max(rect.left - margin, 0), max(rect.top - margin, 0))
-    subprocess.run([wh.CONVERT, full, "-crop", geometry, "+repage", png], check=True)
-    os.remove(full)
-    print("screenshot: %s" % os.path.relpath(png, ROOT))
-
-
 def usage_box(session):
     step("radad.exe without a payload shows its usage message")
     process = session.spawn([wh.dist("radad.exe")])
     session.wait_window(CAPTION, "msgbox", timeout=30)
     print("message box %r says:\n%s" % (CAPTION, session.control_text(CAPTION, 65535, "msgbox")))
-    crop_to_window(session, CAPTION, "msgbox", os.path.join(IMAGES, "usage.png"))
+    png = rig.crop_window(session, CAPTION, "msgbox", os.path.join(IMAGES, "usage.png"))
+    print("screenshot: %s" % os.path.relpath(png, ROOT))
     session.press(CAPTION, 1, "msgbox")
     print("exit code %d" % process.wait(30))
 
