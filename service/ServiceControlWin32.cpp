@@ -14,18 +14,19 @@ namespace {
 constexpr int kStopPolls = 30;
 constexpr DWORD kStopPollMilliseconds = 1000;
 
-bool openService(UniqueServiceHandle& manager, UniqueServiceHandle& service) {
-    manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
-    if (!manager)
-        return false;
-    service.reset(OpenServiceA(manager.get(), kServiceName, SERVICE_ALL_ACCESS));
-    return static_cast<bool>(service);
-}
+// Members are destroyed in reverse order: the service handle goes before the
+// manager handle, on every path.
+struct OpenedService {
+    UniqueServiceHandle manager;
+    UniqueServiceHandle service;
+};
 
-// The service handle goes before the manager handle.
-void closeService(UniqueServiceHandle& manager, UniqueServiceHandle& service) {
-    service.reset();
-    manager.reset();
+bool openService(OpenedService& opened) {
+    opened.manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
+    if (!opened.manager)
+        return false;
+    opened.service.reset(OpenServiceA(opened.manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+    return static_cast<bool>(opened.service);
 }
 } // namespace
 
@@ -55,52 +56,38 @@ bool installService() {
     storeConfiguration(imageDirectory);
 
     StartServiceA(service.get(), 0, nullptr);
-    closeService(manager, service);
     return true;
 }
 
 bool startInstalledService() {
-    UniqueServiceHandle manager;
-    UniqueServiceHandle service;
-    if (!openService(manager, service)) {
-        closeService(manager, service);
+    OpenedService opened;
+    if (!openService(opened))
         return false;
-    }
-    const bool started =
-        StartServiceA(service.get(), 0, nullptr) || GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
-    closeService(manager, service);
-    return started;
+    // The error is read before the handles close, which may change it.
+    return StartServiceA(opened.service.get(), 0, nullptr) ||
+           GetLastError() == ERROR_SERVICE_ALREADY_RUNNING;
 }
 
 bool stopInstalledService() {
-    UniqueServiceHandle manager;
-    UniqueServiceHandle service;
-    if (!openService(manager, service)) {
-        closeService(manager, service);
+    OpenedService opened;
+    if (!openService(opened))
         return false;
-    }
     SERVICE_STATUS status = SERVICE_STATUS();
-    if (ControlService(service.get(), SERVICE_CONTROL_STOP, &status)) {
+    if (ControlService(opened.service.get(), SERVICE_CONTROL_STOP, &status)) {
         for (int poll = 0; poll < kStopPolls; ++poll) {
-            if (!QueryServiceStatus(service.get(), &status) ||
+            if (!QueryServiceStatus(opened.service.get(), &status) ||
                 status.dwCurrentState == SERVICE_STOPPED)
                 break;
             Sleep(kStopPollMilliseconds);
         }
     }
-    closeService(manager, service);
     return true;
 }
 
 bool uninstallService() {
     stopInstalledService();
-    UniqueServiceHandle manager;
-    UniqueServiceHandle service;
-    if (!openService(manager, service)) {
-        closeService(manager, service);
+    OpenedService opened;
+    if (!openService(opened))
         return false;
-    }
-    const bool deleted = DeleteService(service.get()) != FALSE;
-    closeService(manager, service);
-    return deleted;
+    return DeleteService(opened.service.get()) != FALSE;
 }

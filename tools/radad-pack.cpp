@@ -36,6 +36,13 @@ bool readFile(const char* path, std::vector<unsigned char>& bytes) {
     return ok;
 }
 
+bool readOrComplain(const char* path, std::vector<unsigned char>& bytes) {
+    if (readFile(path, bytes))
+        return true;
+    std::fprintf(stderr, "radad-pack: cannot read %s\n", path);
+    return false;
+}
+
 bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
     std::FILE* file = std::fopen(path, "wb");
     if (file == nullptr)
@@ -43,28 +50,6 @@ bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
     bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
     return std::fclose(file) == 0 && ok;
 }
-
-class MemorySource : public payload::PayloadSource {
-public:
-    explicit MemorySource(const std::vector<unsigned char>& bytes) : bytes_(bytes) {}
-    bool seek(std::uint32_t offset) override {
-        if (offset > bytes_.size())
-            return false;
-        position_ = offset;
-        return true;
-    }
-    bool read(void* buffer, std::uint32_t count) override {
-        if (count > bytes_.size() - position_)
-            return false;
-        std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return true;
-    }
-
-private:
-    const std::vector<unsigned char>& bytes_;
-    std::size_t position_ = 0;
-};
 
 class ListSink : public payload::RecordSink {
 public:
@@ -84,7 +69,7 @@ Scan scanPayload(const std::vector<unsigned char>& bytes) {
         return scan;
     scan.hasTrailer = true;
     scan.trailer = payload::decodeUInt32(&bytes[bytes.size() - payload::kTrailerSize]);
-    MemorySource source(bytes);
+    payload::MemorySource source(bytes.data(), bytes.size());
     ListSink sink;
     payload::scanRecords(source, scan.trailer, static_cast<std::uint32_t>(bytes.size()), sink);
     scan.records = sink.records;
@@ -102,11 +87,7 @@ bool parseRecord(const char* argument, RecordInput& record) {
         return true;
     }
     record.name.assign(argument, equals);
-    if (!readFile(equals + 1, record.data)) {
-        std::fprintf(stderr, "radad-pack: cannot read %s\n", equals + 1);
-        return false;
-    }
-    return true;
+    return readOrComplain(equals + 1, record.data);
 }
 
 int build(int argc, char** argv) {
@@ -115,10 +96,8 @@ int build(int argc, char** argv) {
     const char* launcherPath = argv[2];
     const char* outPath = argv[4];
     std::vector<unsigned char> stub;
-    if (!readFile(launcherPath, stub)) {
-        std::fprintf(stderr, "radad-pack: cannot read %s\n", launcherPath);
+    if (!readOrComplain(launcherPath, stub))
         return 1;
-    }
     if (!scanPayload(stub).records.empty()) {
         std::fprintf(stderr, "radad-pack: %s carries a payload already\n", launcherPath);
         return 1;
@@ -146,10 +125,8 @@ int build(int argc, char** argv) {
 
 int list(const char* path) {
     std::vector<unsigned char> bytes;
-    if (!readFile(path, bytes)) {
-        std::fprintf(stderr, "radad-pack: cannot read %s\n", path);
+    if (!readOrComplain(path, bytes))
         return 1;
-    }
     Scan scan = scanPayload(bytes);
     std::printf("file size %zu\n", bytes.size());
     if (!scan.hasTrailer) {
@@ -166,10 +143,8 @@ int list(const char* path) {
 
 int check(const char* path) {
     std::vector<unsigned char> bytes;
-    if (!readFile(path, bytes)) {
-        std::fprintf(stderr, "radad-pack: cannot read %s\n", path);
+    if (!readOrComplain(path, bytes))
         return 1;
-    }
     Scan scan = scanPayload(bytes);
     std::vector<std::string> problems;
     const auto& records = scan.records;
@@ -177,7 +152,7 @@ int check(const char* path) {
                                      records.size() > 1 ? records[1].name : nullptr,
                                      records.size() > 2))
         problems.push_back("the payload does not begin with CommandLine, URL and an installer");
-    MemorySource source(bytes);
+    payload::MemorySource source(bytes.data(), bytes.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         char text[payload::kTextBufferSize];
         if (i < 2 && !payload::readRecordText(source, records[i].dataOffset, text))

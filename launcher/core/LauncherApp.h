@@ -45,7 +45,6 @@ public:
     // dialog; whoever opened the dialog raises it again once the dialog is gone.
     void holdFailure(CException* failure);
     void raiseHeldFailure();
-    bool failureHeld() const { return heldFailure != nullptr; }
 
     HINSTANCE instance = nullptr;
     int interactive = 0;

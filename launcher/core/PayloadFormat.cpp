@@ -22,6 +22,21 @@ bool stubSizeSpellsPrefix(std::uint32_t stubSize) {
     return std::memcmp(bytes, kPrefix, kPrefixSize) == 0;
 }
 
+bool MemorySource::seek(std::uint32_t offset) {
+    if (offset > size_)
+        return false;
+    position_ = offset;
+    return true;
+}
+
+bool MemorySource::read(void* buffer, std::uint32_t count) {
+    if (count > size_ - position_)
+        return false;
+    std::memcpy(buffer, bytes_ + position_, count);
+    position_ += count;
+    return true;
+}
+
 namespace {
 
 bool equalsIgnoringCase(const char* a, const char* b) {

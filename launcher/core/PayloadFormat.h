@@ -43,6 +43,19 @@ public:
     virtual bool read(void* buffer, std::uint32_t count) = 0;
 };
 
+// A payload source over bytes in memory, for the build machine and the tests.
+class MemorySource : public PayloadSource {
+public:
+    MemorySource(const unsigned char* bytes, std::size_t size) : bytes_(bytes), size_(size) {}
+    bool seek(std::uint32_t offset) override;
+    bool read(void* buffer, std::uint32_t count) override;
+
+private:
+    const unsigned char* bytes_;
+    std::size_t size_;
+    std::size_t position_ = 0;
+};
+
 class RecordSink {
 public:
     virtual ~RecordSink() = default;

@@ -6,8 +6,6 @@
 #include "ScopedHandle.h"
 #include "VmCommandLine.h"
 
-#include <cstdio>
-#include <cstring>
 #include <memory>
 #include <new>
 

@@ -38,29 +38,18 @@ public:
     std::uint32_t stub = static_cast<std::uint32_t>(bytes.size());
 };
 
-class MemorySource : public payload::PayloadSource {
+// The tool's in-memory source, made to fail after a number of reads.
+class MemorySource : public payload::MemorySource {
 public:
     MemorySource(const std::vector<unsigned char>& bytes, std::size_t failAfterReads = SIZE_MAX)
-        : bytes_(bytes), readsLeft_(failAfterReads) {}
-    bool seek(std::uint32_t offset) override {
-        if (offset > bytes_.size())
-            return false;
-        position_ = offset;
-        return true;
-    }
+        : payload::MemorySource(bytes.data(), bytes.size()), readsLeft_(failAfterReads) {}
     bool read(void* buffer, std::uint32_t count) override {
         if (readsLeft_-- == 0)
             return false;
-        if (count > bytes_.size() - position_)
-            return false;
-        std::memcpy(buffer, bytes_.data() + position_, count);
-        position_ += count;
-        return true;
+        return payload::MemorySource::read(buffer, count);
     }
 
 private:
-    const std::vector<unsigned char>& bytes_;
-    std::size_t position_ = 0;
     std::size_t readsLeft_;
 };
 
