@@ -1,42 +1,79 @@
-"""The shipped programs: small, and needing no DLL beyond those of Windows itself."""
+"""The shipped programs of both builds: the right machine, small, and needing no
+DLL beyond those of Windows itself; the payload tool works on both launchers."""
 
 import os
+import struct
 import subprocess
 import unittest
 
 DIST = os.environ.get("DIST_DIR", "dist")
-OBJDUMP = "i686-w64-mingw32-objdump"
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "comdlg32.dll",
                 "gdi32.dll", "msvcrt.dll", "ole32.dll"}
 LAUNCHER_LIMIT = 96 * 1024
 
+# folder, PE machine, PE optional header magic, objdump that reads it
+BUILDS = [
+    ("", 0x14C, 0x10B, "i686-w64-mingw32-objdump"),
+    ("x64", 0x8664, 0x20B, "x86_64-w64-mingw32-objdump"),
+]
 
-def imports(path):
-    out = subprocess.run([OBJDUMP, "-p", path], stdout=subprocess.PIPE, check=True, text=True).stdout
+
+def path(folder, name):
+    return os.path.join(DIST, folder, name)
+
+
+def read(file_path):
+    with open(file_path, "rb") as f:
+        return f.read()
+
+
+def machine_and_magic(image):
+    header = struct.unpack_from("<I", image, 0x3C)[0]
+    if image[header:header + 4] != b"PE\0\0":
+        raise AssertionError("no PE header")
+    machine = struct.unpack_from("<H", image, header + 4)[0]
+    magic = struct.unpack_from("<H", image, header + 24)[0]
+    return machine, magic
+
+
+def imports(objdump, file_path):
+    out = subprocess.run([objdump, "-p", file_path], stdout=subprocess.PIPE, check=True, text=True).stdout
     return {line.split()[-1].lower() for line in out.splitlines() if "DLL Name:" in line}
 
 
+def pack(*args):
+    return subprocess.run([path("", "radad-pack"), *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
+
+
 class DeliverablesTest(unittest.TestCase):
-    def test_the_launcher_fits_its_size_limit(self):
-        size = os.path.getsize(os.path.join(DIST, "radad.exe"))
-        print("radad.exe: %d bytes" % size)
-        self.assertLessEqual(size, LAUNCHER_LIMIT)
+    def test_each_build_is_for_its_machine_and_imports_only_windows_dlls(self):
+        for folder, machine, magic, objdump in BUILDS:
+            for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe"):
+                with self.subTest(folder=folder or "x86", program=name):
+                    file_path = path(folder, name)
+                    self.assertEqual(machine_and_magic(read(file_path)), (machine, magic))
+                    found = imports(objdump, file_path)
+                    self.assertTrue(found, "no imports read from %s" % file_path)
+                    self.assertLessEqual(found, WINDOWS_DLLS)
+                    print("%s: %d bytes" % (os.path.relpath(file_path, DIST), os.path.getsize(file_path)))
 
-    def test_the_programs_import_only_windows_dlls(self):
-        for name in ("radad.exe", "Brisnode.exe"):
-            with self.subTest(name):
-                found = imports(os.path.join(DIST, name))
-                self.assertTrue(found, "no imports read from %s" % name)
-                self.assertLessEqual(found, WINDOWS_DLLS)
+    def test_each_launcher_fits_its_size_limit(self):
+        for folder, _, _, _ in BUILDS:
+            with self.subTest(folder=folder or "x86"):
+                self.assertLessEqual(os.path.getsize(path(folder, "radad.exe")), LAUNCHER_LIMIT)
 
-    def test_the_demo_launcher_is_the_launcher_with_a_payload_appended(self):
-        with open(os.path.join(DIST, "radad.exe"), "rb") as f:
-            stub = f.read()
-        with open(os.path.join(DIST, "radad-demo.exe"), "rb") as f:
-            demo = f.read()
-        self.assertEqual(demo[:len(stub)], stub)
-        self.assertEqual(int.from_bytes(demo[-4:], "little"), len(stub))
-
+    def test_each_demo_launcher_is_its_launcher_with_a_payload_the_tool_accepts(self):
+        for folder, _, _, _ in BUILDS:
+            with self.subTest(folder=folder or "x86"):
+                stub = read(path(folder, "radad.exe"))
+                demo = read(path(folder, "radad-demo.exe"))
+                self.assertEqual(demo[:len(stub)], stub)
+                self.assertEqual(int.from_bytes(demo[-4:], "little"), len(stub))
+                listing = pack("list", path(folder, "radad-demo.exe"))
+                self.assertEqual(listing.returncode, 0, listing.stderr)
+                self.assertIn("trailer %d" % len(stub), listing.stdout)
+                check = pack("check", path(folder, "radad-demo.exe"))
+                self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
 
 if __name__ == "__main__":
     unittest.main()
