@@ -6,20 +6,30 @@
 # scripts/setup.sh and scripts/build.sh first.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-brisnode="$root/dist/Brisnode.exe"
-server="$root/build/cross/tests/standins/server/mgrserver.exe"
+# The 32-bit build where this kernel runs 32-bit programs, the x86-64 one where
+# it does not (E2E_ARCH=x86|x64 chooses); Wine's loaders are called directly, as
+# Debian's wine wrapper would pick the 32-bit one even where it cannot start.
+arch=${E2E_ARCH:-$(python3 "$root/tests/e2e/wineharness.py" archs 2>/dev/null | cut -d' ' -f1)}
+case "$arch" in
+    x86) loader=/usr/lib/wine/wine WINEARCH=win32 dist="$root/dist" cross="$root/build/cross" ;;
+    x64) loader=/usr/lib/wine/wine64 WINEARCH=win64 dist="$root/dist/x64" cross="$root/build/cross64" ;;
+    *) echo "demo-service: no Wine can run here; install it with scripts/setup.sh" >&2; exit 1 ;;
+esac
+brisnode="$dist/Brisnode.exe"
+server="$cross/tests/standins/server/mgrserver.exe"
 for f in "$brisnode" "$server"; do
     [ -f "$f" ] || { echo "demo-service: $f is missing; run scripts/build.sh first" >&2; exit 1; }
 done
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/brisnode-demo.XXXXXX")
-export WINEPREFIX="$work/prefix" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+export WINEPREFIX="$work/prefix" WINEARCH WINELOADER="$loader" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY
 cleanup() {
     wineserver -k >/dev/null 2>&1 || true
     rm -rf "$work"
 }
 trap cleanup EXIT
+wine() { "$loader" "$@"; }
 
 # Every Windows program inherits the output of the wine that started it, and a
 # service or server left running would hold a pipe open: output goes through a
@@ -47,8 +57,8 @@ show_server_log() {
     if [ -f "$log" ]; then tr -d '\r' <"$log" | sed 's/^/    /'; else echo "    (empty)"; fi
 }
 
-step "A fresh 32-bit Wine prefix (about 15 s)"
-wineboot -i >"$out" 2>&1
+step "The $arch build (${brisnode#"$root"/}) in a fresh $WINEARCH Wine prefix (about 15 s)"
+wine wineboot -i >"$out" 2>&1
 wineserver -w
 
 # An image directory with a blank, where the service's path must be quoted.

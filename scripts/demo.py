@@ -95,6 +95,9 @@ def real_installation():
 
 def main():
     os.makedirs(IMAGES, exist_ok=True)
+    build = wh.arch()
+    why = "" if build == "x86" else ": this kernel runs no 32-bit programs" if "x86" not in wh.runnable_archs() else ""
+    print("The %s build (%s)%s." % (build, os.path.relpath(os.path.dirname(wh.dist("radad.exe")), ROOT), why))
     with wh.WineSession("demo") as session:
         # Without a window manager on the Xvfb screen, Wine draws the title bars
         # itself only for windows it does not hand to one.

@@ -1,9 +1,12 @@
 """End-to-end harness: Windows programs under Wine, one fresh prefix per session.
 
-A test opens a ``WineSession``; it copies a 32-bit template prefix (built once per
-CTest run by the fixture test ``e2e.prefix``, or on first use when a test file is
-run by hand) into a folder of its own, starts its own Xvfb, and runs programs in
-that prefix. ``winctl.exe`` (tests/driver) is the Win32 driver that finds windows,
+The programs under test are one build of the two: E2E_ARCH=x86 (dist/, a 32-bit
+prefix) or E2E_ARCH=x64 (dist/x64/, a 64-bit prefix); without E2E_ARCH the
+harness takes x86 where the kernel can run 32-bit programs, x64 elsewhere.
+A test opens a ``WineSession``; it copies the template prefix of its architecture
+(built once per CTest run by the fixture test ``e2e.<arch>.prefix``, or on first
+use when a test file is run by hand) into a folder of its own, starts its own Xvfb,
+and runs programs in that prefix. ``winctl.exe`` (tests/driver) is the Win32 driver that finds windows,
 reads controls, presses buttons and reads registry values from inside the prefix.
 
 Things Wine forces on this module:
@@ -39,8 +42,17 @@ Driver calls act like a user: press, check and settext refuse a disabled or
 hidden control unless force=True. press and key only post their messages; wait
 for the effect (wait_window, wait_gone, process.wait) before asserting.
 
-Environment: E2E_WORK_DIR (default build/native/e2e-work), DIST_DIR (default
-dist/), CROSS_BUILD_DIR (default build/cross), E2E_KEEP=1 keeps the session folders.
+Which Wine runs where: Debian's /usr/bin/wine always picks the 32-bit loader when
+wine32 is installed, even on a kernel that cannot run it ("Exec format error"), so
+the harness calls the loaders itself: /usr/lib/wine/wine for the x86 build,
+/usr/lib/wine/wine64 (with WINELOADER pointing at it) for the x64 build and for
+booting a 64-bit prefix.
+``runnable_archs()`` finds out once which of them starts; E2E_ARCHS="x64" (or
+"x86 x64") overrides that finding, for trying the other path on one machine.
+
+Environment: E2E_ARCH, E2E_ARCHS, E2E_WORK_DIR (default build/native/e2e-work),
+DIST_DIR (default dist/), CROSS_BUILD_DIR and CROSS64_BUILD_DIR (default
+build/cross and build/cross64), E2E_KEEP=1 keeps the session folders.
 """
 
 import atexit
@@ -56,8 +68,10 @@ import time
 from collections import namedtuple
 
 REPO_ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
-WINE = shutil.which("wine") or "/usr/bin/wine"
+WINE32 = "/usr/lib/wine/wine"
+WINE64 = "/usr/lib/wine/wine64"
 WINESERVER = shutil.which("wineserver") or "/usr/bin/wineserver"
+ARCHS = ("x86", "x64")
 XVFB = shutil.which("Xvfb") or "/usr/bin/Xvfb"
 CONVERT = "/usr/bin/convert"  # /usr/local/bin/convert is a stand-in on the test machines
 SCREEN = "1024x768x24"
@@ -90,14 +104,68 @@ def work_dir():
     return os.path.abspath(os.environ.get("E2E_WORK_DIR") or os.path.join(REPO_ROOT, "build", "native", "e2e-work"))
 
 
+def _loader_runs(loader):
+    try:
+        return subprocess.run([loader, "--version"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, timeout=60).returncode == 0
+    except OSError:
+        return False
+
+
+_runnable = None
+
+
+def runnable_archs():
+    """The builds whose programs this machine can run under Wine, in the order the
+    tests take them: x86 when the 32-bit loader starts (the kernel runs 32-bit
+    programs), x64 when the 64-bit one does. E2E_ARCHS overrides the finding."""
+    global _runnable
+    if _runnable is None:
+        forced = os.environ.get("E2E_ARCHS", "").replace(",", " ").split()
+        if forced:
+            unknown = [a for a in forced if a not in ARCHS]
+            if unknown:
+                raise HarnessError("E2E_ARCHS names unknown architectures: %s" % " ".join(unknown))
+            _runnable = tuple(a for a in ARCHS if a in forced)
+        else:
+            _runnable = tuple(a for a, loader in (("x86", WINE32), ("x64", WINE64)) if _loader_runs(loader))
+    return _runnable
+
+
+def arch():
+    """The build under test: E2E_ARCH, or the first build this machine can run."""
+    chosen = os.environ.get("E2E_ARCH")
+    if chosen:
+        if chosen not in ARCHS:
+            raise HarnessError("E2E_ARCH must be one of %s, not %r" % (", ".join(ARCHS), chosen))
+        return chosen
+    archs = runnable_archs()
+    if not archs:
+        raise HarnessError(no_wine_message())
+    return archs[0]
+
+
+def no_wine_message():
+    return ("no Wine can run here: neither %s nor %s starts; install Wine with scripts/setup.sh"
+            % (WINE32, WINE64))
+
+
 def dist(name):
-    """Unix path of a deliverable in DIST_DIR (radad.exe, radad-demo.exe, Brisnode.exe, radad-pack)."""
-    return os.path.join(os.path.abspath(os.environ.get("DIST_DIR") or os.path.join(REPO_ROOT, "dist")), name)
+    """Unix path of a deliverable of the build under test: a Windows program from
+    DIST_DIR (x86) or DIST_DIR/x64, radad-pack (a build-machine tool) from DIST_DIR."""
+    base = os.path.abspath(os.environ.get("DIST_DIR") or os.path.join(REPO_ROOT, "dist"))
+    if name.lower().endswith(".exe") and arch() == "x64":
+        base = os.path.join(base, "x64")
+    return os.path.join(base, name)
 
 
 def cross(relpath):
-    """Unix path of a file of the cross build tree, e.g. cross('tests/driver/winctl.exe')."""
-    base = os.environ.get("CROSS_BUILD_DIR") or os.path.join(REPO_ROOT, "build", "cross")
+    """Unix path of a file of the cross build tree of the build under test, e.g.
+    cross('tests/driver/winctl.exe')."""
+    if arch() == "x64":
+        base = os.environ.get("CROSS64_BUILD_DIR") or os.path.join(REPO_ROOT, "build", "cross64")
+    else:
+        base = os.environ.get("CROSS_BUILD_DIR") or os.path.join(REPO_ROOT, "build", "cross")
     return os.path.join(os.path.abspath(base), relpath)
 
 
@@ -105,8 +173,14 @@ def winctl_path():
     return cross("tests/driver/winctl.exe")
 
 
-def template_dir():
-    return os.path.join(work_dir(), "template-prefix")
+def template_dir(prefix_arch):
+    return os.path.join(work_dir(), "template-prefix-" + prefix_arch)
+
+
+def loader(build):
+    """The Wine loader for the programs of a build (x86 or x64): each loader hands
+    a program of the other width to its partner itself."""
+    return WINE64 if build == "x64" else WINE32
 
 
 # ---------------------------------------------------------------------------
@@ -165,9 +239,9 @@ class Xvfb:
 # The template prefix
 
 
-def _base_env(prefix, display, arch="win32"):
+def _base_env(prefix, display, prefix_arch, wine_loader):
     env = dict(os.environ)
-    env.update(WINEPREFIX=prefix, WINEARCH=arch, WINEDEBUG="-all")
+    env.update(WINEPREFIX=prefix, WINEARCH=prefix_arch, WINEDEBUG="-all", WINELOADER=wine_loader)
     # No Mono or Gecko installer prompt in a prefix that has no network anyway.
     env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
     if display:
@@ -184,11 +258,11 @@ def _locked(name, mode):
     return handle
 
 
-def _template_ready():
-    return os.path.exists(os.path.join(template_dir(), ".harness-ready"))
+def _template_ready(prefix_arch):
+    return os.path.exists(os.path.join(template_dir(prefix_arch), ".harness-ready"))
 
 
-def make_template(force=False):
+def make_template(prefix_arch, force=False):
     """Builds the template prefix: wineboot -i under an Xvfb of its own (started
     first, or the first window of a fresh prefix may never appear), then
     wineserver -w, which returns once the server itself has ended and so has
@@ -197,18 +271,21 @@ def make_template(force=False):
     Another CTest run in the same tree may be copying the old template meanwhile:
     the new one is built in a folder of its own and swapped in under an exclusive
     lock, which sessions hold shared while they copy."""
-    with _locked("template-build.lock", fcntl.LOCK_EX):
-        if not force and _template_ready():
-            return template_dir()
+    if prefix_arch not in ("win32", "win64"):
+        raise ValueError("a prefix is win32 or win64, not %r" % prefix_arch)
+    with _locked("template-build-%s.lock" % prefix_arch, fcntl.LOCK_EX):
+        if not force and _template_ready(prefix_arch):
+            return template_dir(prefix_arch)
         building = tempfile.mkdtemp(prefix="template-building-", dir=work_dir())
         os.rmdir(building)  # wineboot wants to create the prefix folder itself
         try:
-            log_path = os.path.join(work_dir(), "template-wineboot.log")
-            xvfb = Xvfb(os.path.join(work_dir(), "template-xvfb.log"))
+            log_path = os.path.join(work_dir(), "template-wineboot-%s.log" % prefix_arch)
+            xvfb = Xvfb(os.path.join(work_dir(), "template-xvfb-%s.log" % prefix_arch))
             try:
-                env = _base_env(building, xvfb.display)
+                boot_loader = loader("x64" if prefix_arch == "win64" else "x86")
+                env = _base_env(building, xvfb.display, prefix_arch, boot_loader)
                 with open(log_path, "wb") as log:
-                    boot = subprocess.run([WINE, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
+                    boot = subprocess.run([boot_loader, "wineboot", "-i"], env=env, stdin=subprocess.DEVNULL,
                                           stdout=log, stderr=subprocess.STDOUT, timeout=240)
                     subprocess.run([WINESERVER, "-w"], env=env, stdin=subprocess.DEVNULL,
                                    stdout=log, stderr=subprocess.STDOUT, timeout=240)
@@ -218,17 +295,17 @@ def make_template(force=False):
                 raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log_path))
             with open(os.path.join(building, ".harness-ready"), "w") as ready:
                 ready.write("ready\n")
-            with _locked("template.lock", fcntl.LOCK_EX):
+            with _locked("template-%s.lock" % prefix_arch, fcntl.LOCK_EX):
                 old = None
-                if os.path.exists(template_dir()):
-                    old = template_dir() + ".old-%d" % os.getpid()
-                    os.rename(template_dir(), old)
-                os.rename(building, template_dir())
+                if os.path.exists(template_dir(prefix_arch)):
+                    old = template_dir(prefix_arch) + ".old-%d" % os.getpid()
+                    os.rename(template_dir(prefix_arch), old)
+                os.rename(building, template_dir(prefix_arch))
             if old:
                 shutil.rmtree(old, ignore_errors=True)
         finally:
             shutil.rmtree(building, ignore_errors=True)
-        return template_dir()
+        return template_dir(prefix_arch)
 
 
 # ---------------------------------------------------------------------------
@@ -330,40 +407,42 @@ def _split_key(key):
 
 
 class WineSession:
-    """One fresh 32-bit prefix (a copy of the template) and, with display=True, an
-    Xvfb of its own. Use as a context manager, or call close()."""
+    """One fresh prefix (a copy of the template of its architecture) and, with
+    display=True, an Xvfb of its own. Use as a context manager, or call close()."""
 
     _counter = 0
 
     def __init__(self, name, display=True, win64=False, extra_env=None):
-        """win64=True boots a 64-bit (WoW64) prefix of the session's own instead of
-        copying the 32-bit template (some 15 s more): a winelib program such as the
-        JVM bridge runs only there. Registry values written through reg_add then go
-        to the 32-bit view, which is what the programs under test read. extra_env
-        adds variables to every program of the session."""
+        """The prefix is 32-bit for the x86 build and 64-bit for the x64 build;
+        win64=True asks for a 64-bit (WoW64) prefix whatever the build, for a
+        winelib program such as the JVM bridge, which runs only there. reg_add and
+        reg_delete write the registry view that the programs under test read (the
+        32-bit one for the x86 build in a 64-bit prefix). extra_env adds variables
+        to every program of the session."""
         WineSession._counter += 1
         safe = re.sub(r"[^A-Za-z0-9_.-]", "_", name) or "session"
-        if not win64 and not _template_ready():
-            make_template()
+        self.arch = arch()
+        self.prefix_arch = "win64" if win64 or self.arch == "x64" else "win32"
+        self.win64 = self.prefix_arch == "win64"
+        if not _template_ready(self.prefix_arch):
+            make_template(self.prefix_arch)
         sessions = os.path.join(work_dir(), "sessions")
         os.makedirs(sessions, exist_ok=True)
         self.name = name
-        self.win64 = win64
         self.dir = tempfile.mkdtemp(prefix="%s-%d-" % (safe, WineSession._counter), dir=sessions)
         self.prefix = os.path.join(self.dir, "prefix")
         self.xvfb = None
         self.display = None
         self._processes = []
         self._closed = False
-        if not win64:
-            # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
-            # timestamps that tell Wine the prefix needs no update.
-            with _locked("template.lock", fcntl.LOCK_SH):
-                copy = subprocess.run(["cp", "-a", template_dir(), self.prefix], stdout=subprocess.PIPE,
-                                      stderr=subprocess.STDOUT)
-            if copy.returncode != 0:
-                raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
-            os.remove(os.path.join(self.prefix, ".harness-ready"))
+        # cp -a keeps the dosdevices symlinks (c: -> ../drive_c, z: -> /) and the
+        # timestamps that tell Wine the prefix needs no update.
+        with _locked("template-%s.lock" % self.prefix_arch, fcntl.LOCK_SH):
+            copy = subprocess.run(["cp", "-a", template_dir(self.prefix_arch), self.prefix],
+                                  stdout=subprocess.PIPE, stderr=subprocess.STDOUT)
+        if copy.returncode != 0:
+            raise HarnessError("cannot copy the template prefix: %s" % copy.stdout.decode("latin-1"))
+        os.remove(os.path.join(self.prefix, ".harness-ready"))
         try:
             if display:
                 self.xvfb = Xvfb(os.path.join(self.dir, "xvfb.log"))
@@ -371,18 +450,15 @@ class WineSession:
         except Exception:
             self.close()
             raise
-        self.env = _base_env(self.prefix, self.display, "win64" if win64 else "win32")
+        self.wine_loader = loader(self.arch)
+        self.env = _base_env(self.prefix, self.display, self.prefix_arch, self.wine_loader)
         self.env.update(extra_env or {})
         atexit.register(self.close)
-        if win64:
-            log_path = os.path.join(self.dir, "wineboot.log")
-            with open(log_path, "wb") as log:
-                boot = subprocess.run([WINE, "wineboot", "-i"], env=self.env, stdin=subprocess.DEVNULL,
-                                      stdout=log, stderr=subprocess.STDOUT, timeout=240)
-            self.wait_server(240)
-            if boot.returncode != 0:
-                self.close()
-                raise HarnessError("wineboot -i failed with %d (see %s)" % (boot.returncode, log_path))
+
+    @property
+    def reg_view(self):
+        """reg's option for the view the programs under test read, or []."""
+        return ["/reg:32"] if self.arch == "x86" and self.win64 else []
 
     # -- life cycle -----------------------------------------------------------
 
@@ -465,10 +541,10 @@ class WineSession:
             else:
                 run_env[key] = value
         exit_code_path = None
-        command = [WINE] + args
+        command = [self.wine_loader] + args
         if full_exit_code:
             exit_code_path = out_path[:-4] + ".code"
-            command = [WINE, winctl_path(), "exec", self.win_path(exit_code_path)] + args
+            command = [self.wine_loader, winctl_path(), "exec", self.win_path(exit_code_path)] + args
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
             popen = subprocess.Popen(command, cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
                                      stdout=out, stderr=err, start_new_session=True)
@@ -600,14 +676,14 @@ class WineSession:
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
             args += ["/t", type, "/d", data]
-        self.wine(*(args + ["/f"] + (["/reg:32"] if self.win64 else [])), check=True)
+        self.wine(*(args + ["/f"] + self.reg_view), check=True)
 
     def reg_delete(self, key, value=None):
         """wine reg delete: the whole key when value is None. Missing keys are no error."""
         args = ["reg", "delete", key]
         if value is not None:
             args += ["/ve"] if value == "" else ["/v", value]
-        self.wine(*(args + ["/f"] + (["/reg:32"] if self.win64 else [])))
+        self.wine(*(args + ["/f"] + self.reg_view))
 
     def reg_value_bytes(self, key, value):
         """(type name, raw bytes) of a value exactly as RegQueryValueExA gives them to
@@ -717,10 +793,30 @@ class WineSession:
         return png_path
 
 
-if __name__ == "__main__":
-    if sys.argv[1:] == ["make-template"]:
+def _main(argv):
+    if len(argv) == 2 and argv[0] == "make-template" and argv[1] in ("win32", "win64"):
         started = time.monotonic()
-        print("template prefix ready in %s (%.1f s)" % (make_template(force=True), time.monotonic() - started))
-    else:
-        sys.stderr.write("usage: wineharness.py make-template\n")
-        sys.exit(2)
+        print("template prefix ready in %s (%.1f s)" % (make_template(argv[1], force=True),
+                                                         time.monotonic() - started))
+        return 0
+    if argv == ["archs"]:
+        # One line for the build system (the builds to test), one for people.
+        archs = runnable_archs()
+        if not archs:
+            sys.stderr.write("e2e: %s\n" % no_wine_message())
+            return 1
+        print(" ".join(archs))
+        if os.environ.get("E2E_ARCHS"):
+            why = "as E2E_ARCHS asks"
+        elif "x86" not in archs:
+            why = "this kernel runs no 32-bit programs (%s cannot start), so only the x86-64 build is tested" % WINE32
+        else:
+            why = "this kernel runs 32-bit and 64-bit programs, so both builds are tested"
+        sys.stderr.write("e2e: end-to-end tests run on %s: %s\n" % (" and ".join(archs), why))
+        return 0
+    sys.stderr.write("usage: wineharness.py make-template win32|win64 | archs\n")
+    return 2
+
+
+if __name__ == "__main__":
+    sys.exit(_main(sys.argv[1:]))

@@ -1,6 +1,9 @@
-"""The demo launcher installs for real: the machine's own JVM, reached through the
-winelib bridge as a Windows java.exe, qualifies in the VM choice dialog and runs
-the demo installer class, which leaves setup-ran.txt in its working directory."""
+"""The machine's own JVM, reached through the winelib bridge as a Windows VM, in
+one 64-bit prefix: it qualifies (or not) in list mode as the JDK's java.exe and
+as the runtime's jre.exe, and the demo launcher installs for real under it.
+
+A YES in the report means the probe's status 314 crossed Linux, Wine and the
+launcher intact: Linux alone would have delivered 58, which does not qualify."""
 
 import os
 import time
@@ -12,28 +15,49 @@ CAPTION = "Kitebay"
 IDOK = 1
 IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
 ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
+JDK_KEY = "HKLM\\Software\\JavaSoft\\Java Development Kit"
+JRE_KEY = "HKLM\\Software\\JavaSoft\\Java Runtime Environment"
 JAVA = "C:\\vm\\Bin\\java.exe"
+JRE = "C:\\vm\\Bin\\jre.exe"
 BRIDGE = os.path.abspath(os.environ.get("JVMBRIDGE_BUILD_DIR")
                          or os.path.join(wh.REPO_ROOT, "build", "jvmbridge"))
 
 
-class RealJvmInstallTest(unittest.TestCase):
+class RealJvmTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
         if not os.path.exists(os.path.join(BRIDGE, "bin", "java.exe")):
             raise unittest.SkipTest("the JVM bridge is not built in %s" % BRIDGE)
-        cls.s = wh.WineSession("real-jvm-install", win64=True,
-                               extra_env={"WINEDLLPATH": os.path.join(BRIDGE, "lib")})
+        cls.s = wh.WineSession("real-jvm", win64=True, extra_env={"WINEDLLPATH": os.path.join(BRIDGE, "lib")})
         cls.s.install(os.path.join(BRIDGE, "bin", "java.exe"), JAVA)
-        cls.s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.1")
-        cls.s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit\\1.1", "JavaHome", "C:\\vm")
+        cls.s.install(os.path.join(BRIDGE, "bin", "jre.exe"), JRE)
         cls.temp_win, cls.temp = cls.s.temp_dir()
 
     @classmethod
     def tearDownClass(cls):
         cls.s.close()
 
+    def register(self, *keys):
+        for key in (JDK_KEY, JRE_KEY):
+            self.s.reg_delete(key)
+        for key in keys:
+            self.s.reg_add(key, "CurrentVersion", "1.1")
+            self.s.reg_add(key + "\\1.1", "JavaHome", "C:\\vm")
+
+    def test_list_mode_reports_what_the_real_vm_answers_for_each_requirement(self):
+        self.register(JDK_KEY, JRE_KEY)
+        work = self.s.unix_path("C:\\")
+        for requirement, answer in (("1.1:A:A", "YES"), ("1.2:A:A", "NO"),
+                                    ("1.2:A:A 1.0:A:Linux", "YES"), ("1.0:A:Windows", "NO")):
+            with self.subTest(requirement):
+                result = self.s.run([wh.dist("radad.exe"), *requirement.split(" ")], cwd=work, timeout=120)
+                self.assertEqual(result.stdout.decode("latin-1"),
+                                 "2\r\n%s %s\r\n%s %s\r\n" % (answer, JAVA, answer, JRE))
+                self.assertFalse(os.path.exists(os.path.join(work, "stdout.tmp")))
+                self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+
     def test_the_chosen_real_vm_runs_the_installer_class_from_the_temporary_directory(self):
+        self.register(JDK_KEY)
         process = self.s.spawn([wh.dist("radad-demo.exe")])
         self.addCleanup(lambda: process.poll() is None and process.kill())
         self.s.wait_window(CAPTION, "dialog", timeout=60)
