@@ -77,6 +77,10 @@ CONVERT = "/usr/bin/convert"  # /usr/local/bin/convert is a stand-in on the test
 SCREEN = "1024x768x24"
 
 
+# winctl's own exit statuses: done, failed (with a message), registry value missing.
+DRIVER_STATUSES = (0, 2, 3)
+
+
 class HarnessError(Exception):
     """The harness itself could not do what was asked (Xvfb, prefix, copy...)."""
 
@@ -574,7 +578,15 @@ class WineSession:
         """Runs winctl.exe in the prefix and returns its stdout as text (latin-1,
         CR LF turned into LF); raises DriverError with its stderr on failure."""
         args = [str(a) for a in args]
-        result = self.run([winctl_path()] + args, timeout=timeout)
+        # Wine's own errors go to winctl's stderr, so that a failure says why.
+        # Rarely (seen with the 64-bit loader only) winctl ends with status 1 and
+        # no word before it has done anything; it is then started once more.
+        for attempt in (1, 2):
+            result = self.run([winctl_path()] + args, timeout=timeout, env={"WINEDEBUG": "err+all,warn+seh"})
+            if result.returncode in DRIVER_STATUSES or result.stdout or b"winctl:" in result.stderr or attempt == 2:
+                break
+            sys.stderr.write("harness: winctl %s ended with %d before a word, starting it again; stderr: %r\n"
+                             % (" ".join(args), result.returncode, result.stderr[-2000:]))
         stdout = result.stdout.decode("latin-1").replace("\r\n", "\n")
         if result.returncode != 0:
             raise DriverError(args, result.returncode, stdout, result.stderr.decode("latin-1"))
