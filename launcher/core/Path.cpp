@@ -19,6 +19,32 @@ bool endsWithBackslash(const char* text) {
     return length > 0 && text[length - 1] == '\\';
 }
 
+bool isControlCharacter(char c) {
+    unsigned char byte = static_cast<unsigned char>(c);
+    return byte > 0 && byte < 0x20;
+}
+
+// Windows takes the part of a name before its first dot, less trailing blanks,
+// to decide whether it names a device. The digits of COM and LPT include the
+// superscripts one to three of the Latin code pages, which Windows counts too.
+bool isDeviceName(const char* name) {
+    std::size_t length = std::strcspn(name, ".");
+    while (length > 0 && name[length - 1] == ' ')
+        --length;
+    char base[5] = {};
+    if (length < 3 || length > 4)
+        return false;
+    for (std::size_t i = 0; i < length; ++i)
+        base[i] = asciiLower(name[i]);
+    if (length == 3)
+        return std::strcmp(base, "con") == 0 || std::strcmp(base, "prn") == 0 ||
+               std::strcmp(base, "aux") == 0 || std::strcmp(base, "nul") == 0;
+    unsigned char digit = static_cast<unsigned char>(base[3]);
+    bool portDigit =
+        (digit >= '1' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
+    return portDigit && (std::strncmp(base, "com", 3) == 0 || std::strncmp(base, "lpt", 3) == 0);
+}
+
 } // namespace
 
 bool ensureTrailingBackslash(char* text, std::size_t size) {
@@ -71,8 +97,24 @@ void splitFilter(char* text) {
             *text = '\0';
 }
 
+const char* fileNameProblem(const char* name) {
+    if (*name == '\0')
+        return "is empty";
+    if (std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
+        return "names a directory";
+    if (std::strpbrk(name, "\\/:") != nullptr)
+        return "holds a path separator or a colon";
+    for (const char* c = name; *c != '\0'; ++c)
+        if (std::strchr("?<>\"|*", *c) != nullptr || isControlCharacter(*c))
+            return "holds a character that Windows does not allow in a file name";
+    char last = name[std::strlen(name) - 1];
+    if (last == '.' || last == ' ')
+        return "ends in a dot or a blank, which Windows drops";
+    if (isDeviceName(name))
+        return "is a device name of Windows";
+    return nullptr;
+}
+
 bool isPlainFileName(const char* name) {
-    if (*name == '\0' || std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0)
-        return false;
-    return std::strpbrk(name, "\\/:") == nullptr;
+    return fileNameProblem(name) == nullptr;
 }

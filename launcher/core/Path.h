@@ -34,8 +34,17 @@ bool stripExtension(char* name);
 // table becomes the platform's NUL-separated form.
 void splitFilter(char* text);
 
-// True for a name that stands for one file in its directory: not empty, not
-// "." or "..", and free of backslashes, slashes and colons.
+// Why name cannot stand for one file of its own in a directory, as a phrase that
+// follows "the name" in a message; null when it can. Refused are the empty name,
+// "." and "..", path separators and colons, the characters Windows does not allow
+// in a file name (? < > " | * and the control characters), a trailing dot or
+// blank (Windows drops it, so the file would get another name), and the device
+// names CON, PRN, AUX, NUL, COM1 to COM9 and LPT1 to LPT9 in any letter case,
+// alone or before an extension ("nul.class" is the device NUL too).
+const char* fileNameProblem(const char* name);
+
+// True for a name that stands for one file in its directory: fileNameProblem
+// finds nothing wrong with it.
 bool isPlainFileName(const char* name);
 
 template <std::size_t N> bool ensureTrailingBackslash(char (&text)[N]) {

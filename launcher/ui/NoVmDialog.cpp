@@ -3,6 +3,7 @@
 #include "BoundedText.h"
 #include "DialogSupport.h"
 #include "FileSystem.h"
+#include "Path.h"
 #include "resource.h"
 
 #include <shlobj.h>
@@ -60,8 +61,11 @@ bool saveApplication(HWND dialog) {
         return false;
     }
     PayloadRecord* installer = launcher.payload.record(2);
-    // A path too long to hold is refused before anything is written.
-    if (installer == nullptr || !joinPath(target, launcher.installerFileName)) {
+    // A name that is no plain file name (a path that climbs out of the folder, a
+    // device) and a path too long to hold are refused before anything is written,
+    // as the extraction into the temporary directory refuses them.
+    if (installer == nullptr || !isPlainFileName(launcher.installerFileName) ||
+        !joinPath(target, launcher.installerFileName)) {
         showCannotSave();
         return false;
     }

@@ -3,6 +3,7 @@ enables, the checks and messages of the run and save options, the download
 address handed to the shell, and Cancel and Esc."""
 
 import os
+import shutil
 import unittest
 
 import launcher_rig as rig
@@ -281,6 +282,50 @@ class NoVmDialogTest(unittest.TestCase):
         self.ok_gives_message(CANNOT_SAVE, 0)
         self.assertEqual(rig.read(target), b"another program's setup.class")
         self.cancel(process)
+
+    def test_the_save_option_refuses_an_installer_name_that_is_no_plain_file_name(self):
+        folder = "C:\\deep\\a\\b"
+        unix_deep = self.s.unix_path("C:\\deep")
+        cases = [
+            # what, installer record's name
+            ("a name that climbs out of the folder", "..\\..\\x.class"),
+            ("a device name", "NUL"),
+            ("a name with a trailing dot", "setup.class."),
+        ]
+        for what, name in cases:
+            with self.subTest(what):
+                self.rig.reset()
+                shutil.rmtree(unix_deep, ignore_errors=True)
+                os.makedirs(self.s.unix_path(folder))
+                exe = self.rig.launcher(self.records[:2] + [pl.record(name, INSTALLER)])
+                process = self.start(exe)
+                try:
+                    self.choose(IDC_OPTION_SAVE)
+                    self.s.set_text(CAPTION, IDC_SAVE_FOLDER, folder, "dialog")
+                    self.ok_gives_message(CANNOT_SAVE, 0)
+                    written = [os.path.join(d, f) for d, _, files in os.walk(unix_deep) for f in files]
+                    self.assertEqual(written, [])
+                    self.cancel(process)
+                finally:
+                    # A failed case must not leave its dialog in the way of the next.
+                    if process.poll() is None:
+                        process.kill()
+
+    def test_the_run_option_writes_no_record_whose_name_windows_cannot_hold_and_starts_nothing(self):
+        cases = ["NUL", "Nul.Class", "setup.class.", "setup.class "]
+        for name in cases:
+            with self.subTest(name=name):
+                self.rig.reset()
+                vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")
+                exe = self.rig.launcher(self.records[:2] + [pl.record(name, INSTALLER)])
+                process = self.start(exe)
+                self.choose(IDC_OPTION_RUN_VM)
+                self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
+                self.s.press(CAPTION, IDOK, "dialog")
+                # The extraction refuses the record: the run ends silently, the VM
+                # ran the probe only, and nothing of the run is left.
+                self.assert_ended_cleanly(process)
+                self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
 
     def test_the_download_option_hands_the_address_to_the_shell_and_ends(self):
         process = self.start()

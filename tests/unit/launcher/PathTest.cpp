@@ -130,4 +130,18 @@ TEST(PlainFileName, AcceptsOnlyANameThatStaysInItsDirectory) {
         EXPECT_EQ(isPlainFileName(c.name), c.plain) << c.name;
 }
 
+TEST(PlainFileName, RefusesWhatWindowsCannotCreateOrTakesForADevice) {
+    // Characters Windows refuses, control characters, a trailing dot or blank (it
+    // would be dropped), and device names alone or with an extension, in any case.
+    for (const char* name :
+         {"setup?.class", "a<b",  "a>b",          "x\"y",         "a|b",        "*.class",
+          "tab\tx",       "\x1f", "setup.class.", "setup.class ", "...",        "CON",
+          "prn",          "Aux",  "nul.class",    "NUL.tar.gz",   "CON .txt",   "COM1",
+          "com9.class",   "LPT1", "lpt9",         "COM\xb9",      "LPT\xb2.txt"})
+        EXPECT_FALSE(isPlainFileName(name)) << name;
+    for (const char* name : {".class", "a.b c", " lead", "CONSOLE", "NULL", "COM10", "LPT", "COM0",
+                             "xcon", "con_1", "AUX1.class"})
+        EXPECT_TRUE(isPlainFileName(name)) << name;
+}
+
 } // namespace
