@@ -120,15 +120,16 @@ void Payload::scan(HMODULE module) {
         throwWin32Error(length == 0 ? GetLastError() : ERROR_FILENAME_EXCED_RANGE);
 
     file.openForReading(path);
-    file.seek(-static_cast<std::int32_t>(payload::kTrailerSize), FILE_END);
-    std::uint32_t start = 0;
-    file.readUInt32(start);
-    std::uint32_t fileSize = file.size();
-
     WinFileSource source(file);
+    // A signature's certificate table may follow the payload; the headers say
+    // where the payload ends. A failed read of the headers or the trailer raises.
+    payload::PayloadLocation location = payload::locatePayload(source, file.size());
+    if (!location.hasTrailer)
+        throwWin32Error(ERROR_HANDLE_EOF);
+
     TableSink sink(*this);
     try {
-        payload::scanRecords(source, start, fileSize, sink);
+        payload::scanRecords(source, location.start, location.end, sink);
     } catch (CException* failure) {
         delete failure;
     }

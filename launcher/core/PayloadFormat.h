@@ -6,6 +6,12 @@
 // word (0), the data length, and the data. All numbers are unsigned 32-bit
 // little-endian; nothing is padded.
 //
+// A signed launcher carries an Authenticode certificate table after all of that,
+// at the offset that the security entry of the PE data directory gives. The
+// payload then ends where that table begins: the trailer is the four bytes just
+// before it. An entry that does not describe a table ending exactly at the end
+// of the file is ignored, and the file is read as if unsigned.
+//
 // The reader here is shared by the launcher and the payload tool. It reads
 // through a PayloadSource, which the launcher backs with its own executable and
 // the tool with a file of the build machine.
@@ -56,6 +62,41 @@ private:
     std::size_t position_ = 0;
 };
 
+enum class CertificateState {
+    absent,  // no PE headers to read, or the security entry is empty
+    present, // a table that ends exactly at the end of the file
+    ignored, // the entry is set but malformed: the file reads as unsigned
+};
+
+struct CertificateTable {
+    CertificateState state = CertificateState::absent;
+    // The security entry as stored: a file offset and a size.
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+    // For an ignored entry, why, as a phrase that follows "the certificate table".
+    const char* whyIgnored = nullptr;
+};
+
+// Reads the security entry of the PE data directory. Every header read is
+// checked against fileSize first, so that damaged or hostile headers cannot
+// make the reader look outside the file; headers that cannot be read give
+// absent, like an unsigned file.
+CertificateTable findCertificateTable(PayloadSource& source, std::uint32_t fileSize);
+
+struct PayloadLocation {
+    CertificateTable certificate;
+    // Where the trailer ends: the offset of a present certificate table, or the
+    // end of the file.
+    std::uint32_t end = 0;
+    bool hasTrailer = false;
+    // The offset of the first record, as the trailer gives it.
+    std::uint32_t start = 0;
+};
+
+// Finds the end of the payload and reads the trailer before it. hasTrailer is
+// false when fewer than four bytes lie before the end or their read fails.
+PayloadLocation locatePayload(PayloadSource& source, std::uint32_t fileSize);
+
 class RecordSink {
 public:
     virtual ~RecordSink() = default;
@@ -63,12 +104,13 @@ public:
 };
 
 // Reads the records from start on and hands each complete one to the sink, in
-// payload order, at most kMaxRecords of them. Stops quietly at the first place
-// that is not a record: a missing prefix (the trailer, normally), a name without
-// its NUL within 20 bytes, a record whose data would reach into the trailer or
-// past the end of the file, or a failed read. A start past the end yields no
-// record. Returns the number of records handed over.
-std::size_t scanRecords(PayloadSource& source, std::uint32_t start, std::uint32_t fileSize,
+// payload order, at most kMaxRecords of them. end is where the trailer ends (the
+// end of the file, or of the payload of a signed file). Stops quietly at the
+// first place that is not a record: a missing prefix (the trailer or padding,
+// normally), a name without its NUL within 20 bytes, a record whose data would
+// reach into the trailer or past the end, or a failed read. A start past the end
+// yields no record. Returns the number of records handed over.
+std::size_t scanRecords(PayloadSource& source, std::uint32_t start, std::uint32_t end,
                         RecordSink& sink);
 
 // Reads the NUL-terminated text at offset into out (kTextBufferSize bytes).

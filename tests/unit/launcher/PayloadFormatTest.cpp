@@ -8,6 +8,19 @@
 
 namespace {
 
+// The fields of the PE headers that the certificate search reads, for a PE32
+// (magic 0x10B) or PE32+ (0x20B) image; written into a stub by LauncherFile.
+struct PeHeaders {
+    std::uint16_t magic = 0x10B;
+    std::uint32_t peOffset = 0x80;
+    std::uint16_t sectionCount = 3;
+    std::uint16_t optionalSize = 0xE0;
+    std::uint32_t headersSize = 0x400;
+    std::uint32_t directoryCount = 16;
+    std::uint32_t securityOffset = 0;
+    std::uint32_t securitySize = 0;
+};
+
 // Builds launcher files byte by byte, independently of the tool's writer, so
 // that the reader is checked against the format itself.
 class LauncherFile {
@@ -28,6 +41,32 @@ public:
         raw("qvx").raw(name).raw(std::string(1, '\0'));
         word(reserved).word(static_cast<std::uint32_t>(data.size())).raw(data);
         return *this;
+    }
+    // Writes the headers over the stub; what falls outside the file is left out.
+    LauncherFile& headers(const PeHeaders& h) {
+        const std::uint64_t pe = h.peOffset, optional = pe + 24;
+        const std::uint64_t entry = optional + (h.magic == 0x20B ? 112 : 96) + 4 * 8;
+        const std::uint64_t fields[][3] = {{0, 'M' | 'Z' << 8, 2},
+                                           {0x3C, pe, 4},
+                                           {pe, 'P' | 'E' << 8, 4},
+                                           {pe + 6, h.sectionCount, 2},
+                                           {pe + 20, h.optionalSize, 2},
+                                           {optional, h.magic, 2},
+                                           {optional + 60, h.headersSize, 4},
+                                           {entry - 36, h.directoryCount, 4},
+                                           {entry, h.securityOffset, 4},
+                                           {entry + 4, h.securitySize, 4}};
+        for (const auto& field : fields)
+            for (std::uint64_t i = 0; i < field[2] && field[0] + i < bytes.size(); ++i)
+                bytes[field[0] + i] = static_cast<unsigned char>(field[1] >> (8 * i));
+        return *this;
+    }
+    // Appends a certificate table of size bytes and points the security entry at it.
+    LauncherFile& sign(std::uint32_t size, PeHeaders h = {}) {
+        h.securityOffset = this->size();
+        h.securitySize = size;
+        bytes.insert(bytes.end(), size, 0x30);
+        return headers(h);
     }
     LauncherFile& trailer(std::uint32_t value) { return word(value); }
     LauncherFile& trailer() { return word(stubSize()); }
@@ -174,6 +213,120 @@ TEST(PayloadScan, KeepsTheRecordsReadBeforeAFailingRead) {
     Collected sink;
     EXPECT_EQ(payload::scanRecords(source, 16, file.size(), sink), 1u);
     EXPECT_EQ(sink.names(), (Names{"first"}));
+}
+
+// Fails the test when the reader reads outside the file, rather than leaving the
+// refusal to the source.
+class BoundedSource : public payload::MemorySource {
+public:
+    explicit BoundedSource(const std::vector<unsigned char>& bytes)
+        : payload::MemorySource(bytes.data(), bytes.size()), size_(bytes.size()) {}
+    bool seek(std::uint32_t offset) override {
+        at_ = offset;
+        return payload::MemorySource::seek(offset);
+    }
+    bool read(void* buffer, std::uint32_t count) override {
+        EXPECT_LE(at_ + count, size_) << "read outside the file at " << at_;
+        at_ += count;
+        return payload::MemorySource::read(buffer, count);
+    }
+
+private:
+    std::size_t size_;
+    std::size_t at_ = 0;
+};
+
+payload::PayloadLocation locate(const std::vector<unsigned char>& bytes) {
+    BoundedSource source(bytes);
+    return payload::locatePayload(source, static_cast<std::uint32_t>(bytes.size()));
+}
+
+LauncherFile shippedLauncher(PeHeaders h = {}) {
+    LauncherFile file(0x600);
+    file.headers(h).record("CommandLine", std::string("1.1:A:A\0", 8)).record("URL", "u").trailer();
+    return file;
+}
+
+TEST(SignedPayload, EndsWhereATableEndingTheFileBeginsInBothImageKinds) {
+    PeHeaders pe32Plus;
+    pe32Plus.magic = 0x20B;
+    pe32Plus.optionalSize = 0xF0;
+    for (const PeHeaders& h : {PeHeaders{}, pe32Plus}) {
+        LauncherFile file = shippedLauncher(h);
+        const std::uint32_t tableAt = file.size();
+        EXPECT_EQ(locate(file.bytes).certificate.state, payload::CertificateState::absent);
+        EXPECT_EQ(locate(file.bytes).end, tableAt);
+
+        payload::PayloadLocation location = locate(file.sign(1456, h).bytes);
+        EXPECT_EQ(location.certificate.state, payload::CertificateState::present) << h.magic;
+        EXPECT_EQ(location.certificate.size, 1456u);
+        EXPECT_EQ(location.end, tableAt);
+        EXPECT_EQ(location.start, 0x600u);
+        MemorySource source(file.bytes);
+        Collected found;
+        payload::scanRecords(source, location.start, location.end, found);
+        EXPECT_EQ(found.names(), (Names{"CommandLine", "URL"}));
+    }
+}
+
+TEST(SignedPayload, AMalformedSecurityEntryIsIgnoredAndTheFileReadsAsUnsigned) {
+    const std::uint32_t at = shippedLauncher().size(), end = at + 64;
+    struct Case {
+        std::uint32_t offset;
+        std::uint32_t size;
+        const char* why;
+    } cases[] = {
+        {at, 65, "reaches outside the file"},
+        {at + 0x10000000, 64, "reaches outside the file"},
+        {0xFFFFFFF0, 64, "reaches outside the file"}, // the sum wraps 32 bits
+        {at, 63, "does not end at the end of the file"},
+        {end, 0, "is empty"},
+        {0x40, end - 0x40, "overlaps the headers"},   // from within the DOS header
+        {0x3F8, end - 0x3F8, "overlaps the headers"}, // from within the declared size
+    };
+    for (const Case& c : cases) {
+        PeHeaders h;
+        h.securityOffset = c.offset;
+        h.securitySize = c.size;
+        LauncherFile file = shippedLauncher();
+        file.sign(64).headers(h);
+        payload::PayloadLocation location = locate(file.bytes);
+        EXPECT_EQ(location.certificate.state, payload::CertificateState::ignored) << c.offset;
+        EXPECT_STREQ(location.certificate.whyIgnored, c.why) << c.offset;
+        EXPECT_EQ(location.end, file.size());
+    }
+}
+
+TEST(SignedPayload, HeadersThatDoNotDeclareTheEntryGiveNoCertificate) {
+    std::vector<PeHeaders> cases(6);
+    cases[0].magic = 0x107;
+    cases[1].directoryCount = 4;
+    cases[2].optionalSize = 96 + 4 * 8 + 7;
+    cases[3].peOffset = 0x7FFFFFF0;
+    cases[4].peOffset = 0xFFFFFFFF;
+    for (PeHeaders& h : cases) {
+        LauncherFile file = shippedLauncher();
+        if (&h == &cases[5])
+            h.peOffset = file.size() + 64 - 20; // the optional header lies past the end
+        h.securityOffset = file.size();
+        h.securitySize = 64;
+        file.sign(64).headers(h);
+        payload::PayloadLocation location = locate(file.bytes);
+        EXPECT_EQ(location.certificate.state, payload::CertificateState::absent) << h.peOffset;
+        EXPECT_EQ(location.end, file.size());
+    }
+}
+
+TEST(SignedPayload, TruncatedImagesAreReadWithoutStrayingOutsideThem) {
+    LauncherFile file = shippedLauncher();
+    file.sign(64);
+    for (std::size_t length = 0; length < file.bytes.size(); ++length) {
+        std::vector<unsigned char> cut(file.bytes.begin(), file.bytes.begin() + length);
+        payload::PayloadLocation location = locate(cut);
+        EXPECT_NE(location.certificate.state, payload::CertificateState::present) << length;
+        EXPECT_EQ(location.end, length);
+        EXPECT_EQ(location.hasTrailer, length >= 4) << length;
+    }
 }
 
 TEST(RecordText, IsReadUpToTheFirstNulWhateverTheStoredLength) {
