@@ -44,15 +44,18 @@ std::vector<std::string> validatePayload(std::uint64_t stubSize,
         if (record.name.size() > payload::kMaxNameLength)
             problems.push_back(which + ": a name has at most " +
                                std::to_string(payload::kMaxNameLength) + " characters");
-        if (std::strlen(record.name.c_str()) != record.name.size() ||
-            !isPlainFileName(record.name.c_str()))
-            problems.push_back(which + ": the name must be a plain file name");
+        const char* nameProblem = std::strlen(record.name.c_str()) != record.name.size()
+                                      ? "holds a NUL"
+                                      : fileNameProblem(record.name.c_str());
+        if (nameProblem != nullptr)
+            problems.push_back(which + ": the name " + nameProblem +
+                               "; it must be a plain file name");
         if (i < 2 && !hasNulWithin(record.data, payload::kTextBufferSize))
             problems.push_back(which + ": its text must end in a NUL within its first " +
                                std::to_string(payload::kTextBufferSize) + " bytes");
         total += payload::kPrefixSize + record.name.size() + 1 + 8 + record.data.size();
     }
-    if (total + payload::kTrailerSize > 0x7FFFFFFFu)
+    if (total + kSigningAlignment - 1 + payload::kTrailerSize > 0x7FFFFFFFu)
         problems.push_back("the launcher with its payload would exceed 2 GiB");
     return problems;
 }
@@ -68,6 +71,9 @@ std::vector<unsigned char> appendPayload(const std::vector<unsigned char>& stub,
         appendUInt32(out, static_cast<std::uint32_t>(record.data.size()));
         out.insert(out.end(), record.data.begin(), record.data.end());
     }
+    // The scan ends at the first zero byte, as at any byte that does not start a record.
+    while ((out.size() + payload::kTrailerSize) % kSigningAlignment != 0)
+        out.push_back(0);
     appendUInt32(out, static_cast<std::uint32_t>(stub.size()));
     return out;
 }

@@ -6,6 +6,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,10 +16,17 @@ struct RecordInput {
     std::vector<unsigned char> data;
 };
 
+// Launchers are written to a multiple of this many bytes, with zero bytes between
+// the last record and the trailer: Authenticode signing puts its certificate
+// table at such a boundary, so that a signature then adds no padding and the
+// trailer stays right before the table, where the launcher looks for it.
+constexpr std::size_t kSigningAlignment = 8;
+
 // The reasons a payload is refused, one text each; empty when it can be written.
 std::vector<std::string> validatePayload(std::uint64_t stubSize,
                                          const std::vector<RecordInput>& records);
 
-// The stub followed by the records and the trailer. Call validatePayload first.
+// The stub followed by the records, the zero bytes that make the whole a multiple
+// of kSigningAlignment, and the trailer. Call validatePayload first.
 std::vector<unsigned char> appendPayload(const std::vector<unsigned char>& stub,
                                          const std::vector<RecordInput>& records);

@@ -1,8 +1,12 @@
 """Launcher files with hand-written payloads, built byte by byte from the format
 (prefix, name, NUL, reserved word, length, data; then the four-byte trailer), so
-that the tests do not lean on the payload code they check."""
+that the tests do not lean on the payload code they check; and Authenticode
+signatures made with a throw-away certificate, to put launchers in the state
+their users ship them in."""
 
+import os
 import struct
+import subprocess
 
 PREFIX = b"qvx"
 
@@ -18,10 +22,19 @@ def record(name, data, reserved=0, prefix=PREFIX, length=None):
     return prefix + name.encode("latin-1") + b"\0" + struct.pack("<II", reserved, stored) + data
 
 
-def launcher(stub, records, trailer=None):
-    """The stub's bytes, the records, and a trailer (by default the stub's size)."""
+def launcher(stub, records, trailer=None, align=1):
+    """The stub's bytes, the records, zero bytes up to a multiple of align (radad-pack
+    writes 8), and a trailer (by default the stub's size)."""
     body = stub + b"".join(records)
+    body += b"\0" * (-(len(body) + 4) % align)
     return body + struct.pack("<I", len(stub) if trailer is None else trailer)
+
+
+def record_data(image, name):
+    """The data of the first record of that name in a launcher file."""
+    at = image.index(PREFIX + name.encode("latin-1") + b"\0") + len(PREFIX) + len(name) + 1
+    length = struct.unpack_from("<I", image, at + 4)[0]
+    return image[at + 8:at + 8 + length]
 
 
 def shipped_records(requirement="1.1:A:A", address="http://kitebay.example/getjava",
@@ -34,3 +47,56 @@ def write(path, data):
     with open(path, "wb") as f:
         f.write(data)
     return path
+
+
+# -- Authenticode -------------------------------------------------------------
+
+
+def _security_entry_at(image):
+    """Offset of the security entry (the fifth) of the PE data directory."""
+    pe = struct.unpack_from("<I", image, 0x3C)[0]
+    if image[pe:pe + 4] != b"PE\0\0":
+        raise ValueError("no PE header")
+    magic = struct.unpack_from("<H", image, pe + 24)[0]
+    return pe + 24 + {0x10B: 96, 0x20B: 112}[magic] + 4 * 8
+
+
+def security_entry(image):
+    """(offset, size) of the certificate table as the PE headers give them."""
+    return struct.unpack_from("<II", image, _security_entry_at(image))
+
+
+def with_security_entry(image, offset, size):
+    """The image with its security entry set to offset and size."""
+    at = _security_entry_at(image)
+    return image[:at] + struct.pack("<II", offset, size) + image[at + 8:]
+
+
+class Signer:
+    """A throw-away self-signed certificate made with openssl in folder, and
+    osslsigncode to sign and verify with it."""
+
+    def __init__(self, folder):
+        self.key = os.path.join(folder, "signer-key.pem")
+        self.cert = os.path.join(folder, "signer-cert.pem")
+        self._run(["openssl", "req", "-x509", "-newkey", "rsa:2048", "-nodes", "-keyout", self.key,
+                   "-out", self.cert, "-days", "2", "-subj", "/CN=Kitebay test signer"])
+
+    @staticmethod
+    def _run(args, check=True):
+        result = subprocess.run(args, stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True, timeout=120)
+        if check and result.returncode != 0:
+            raise AssertionError("%s failed (%d):\n%s" % (" ".join(args), result.returncode, result.stdout))
+        return result
+
+    def sign(self, unsigned, signed):
+        """Writes signed, the file unsigned with an Authenticode signature; returns its path."""
+        self._run(["osslsigncode", "sign", "-certs", self.cert, "-key", self.key, "-in", unsigned,
+                   "-out", signed])
+        return signed
+
+    def verify(self, path):
+        """osslsigncode's verdict on path against the certificate: (exit code, output)."""
+        result = self._run(["osslsigncode", "verify", "-CAfile", self.cert, path], check=False)
+        return result.returncode, result.stdout

@@ -9,7 +9,10 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import payloads as pl  # noqa: E402
 
-TOOL = os.path.join(os.environ.get("DIST_DIR", "dist"), "radad-pack")
+DIST = os.environ.get("DIST_DIR", "dist")
+TOOL = os.path.join(DIST, "radad-pack")
+# The launchers of both builds, real PE images that osslsigncode can sign.
+LAUNCHERS = [("x86", os.path.join(DIST, "radad.exe")), ("x64", os.path.join(DIST, "x64", "radad.exe"))]
 
 
 def pack(*args):
@@ -38,8 +41,10 @@ class RadadPackTest(unittest.TestCase):
         expected = pl.launcher(self.read(self.stub), [
             pl.record("CommandLine", pl.text("1.1:A:A")),
             pl.record("URL", pl.text("http://kitebay.example/getjava")),
-            pl.record("setup.class", self.read(installer))])
+            pl.record("setup.class", self.read(installer))], align=8)
         self.assertEqual(self.read(out), expected)
+        self.assertEqual(len(expected) % 8, 0)
+        self.assertNotEqual(len(pl.launcher(self.read(self.stub), [])) % 8, 0, "the case pads nothing")
 
     def test_list_shows_names_words_lengths_offsets_and_the_trailer(self):
         launcher = self.file("l.exe", pl.launcher(self.read(self.stub), pl.shipped_records(
@@ -61,6 +66,10 @@ class RadadPackTest(unittest.TestCase):
             ("reserved word", pl.launcher(self.read(self.stub), pl.shipped_records()[:2]
                                           + [pl.record("setup.class", b"x", reserved=3)]), "reserved"),
             ("other order", pl.launcher(self.read(self.stub), pl.shipped_records()[::-1]), "does not begin"),
+            ("a device name", pl.launcher(self.read(self.stub), pl.shipped_records()[:2]
+                                          + [pl.record("NUL", b"x")]), "record NUL: the name is a device name"),
+            ("a path for a name", pl.launcher(self.read(self.stub), pl.shipped_records()
+                                              + [pl.record("..\\x", b"x")]), "path separator"),
         ]
         for what, data, word in cases:
             with self.subTest(what):
@@ -75,6 +84,12 @@ class RadadPackTest(unittest.TestCase):
             ("eleven records", ["CommandLine:=x", "URL:=y"] + ["r%d:=z" % i for i in range(9)], "at most 10"),
             ("a requirement without a NUL", ["CommandLine=" + long_text, "URL:=y", "s:=z"], "NUL"),
             ("a name that is a path", ["CommandLine:=x", "URL:=y", "..\\setup.class:=z"], "plain file name"),
+            ("a device name", ["CommandLine:=x", "URL:=y", "Com1.class:=z"],
+             'record 3 "Com1.class": the name is a device name of Windows'),
+            ("a wildcard", ["CommandLine:=x", "URL:=y", "setup*.class:=z"],
+             'record 3 "setup*.class": the name holds a character that Windows does not allow'),
+            ("a trailing blank", ["CommandLine:=x", "URL:=y", "extra :=z"],
+             'record 3 "extra ": the name ends in a dot or a blank'),
         ]
         for what, records, word in cases:
             with self.subTest(what):
@@ -97,6 +112,51 @@ class RadadPackTest(unittest.TestCase):
         self.assertEqual(result.returncode, 1)
         self.assertIn("already", result.stderr)
 
+    # -- signed launchers -----------------------------------------------------
+
+    def test_a_built_launcher_signs_without_padding_and_is_read_behind_its_signature(self):
+        signer = pl.Signer(self.dir.name)
+        for arch, stub in LAUNCHERS:
+            with self.subTest(arch):
+                unsigned, signed = (os.path.join(self.dir.name, arch + n) for n in ("-u.exe", "-s.exe"))
+                built = pack("build", stub, "-o", unsigned, "CommandLine:=1.1:A:A", "URL:=http://k/", "s.class:=c")
+                self.assertEqual(built.returncode, 0, built.stderr)
+                signer.sign(unsigned, signed)
+                self.assertEqual(signer.verify(signed)[0], 0, signer.verify(signed)[1])
+                data, stub_size = self.read(signed), os.path.getsize(stub)
+                offset, size = pl.security_entry(data)
+                # The table begins right after the trailer: signing added no padding.
+                self.assertEqual((offset, offset + size), (os.path.getsize(unsigned), len(data)))
+                self.assertEqual(data[stub_size:offset], self.read(unsigned)[stub_size:])
+                listing = pack("list", signed).stdout
+                self.assertEqual([line.split()[0] for line in listing.splitlines()[2:5]],
+                                 ["qvxCommandLine", "qvxURL", "qvxs.class"])
+                self.assertIn("trailer %d at %d\ncertificate table at %d, %d bytes\n"
+                              % (stub_size, offset - 4, offset, size), listing)
+                self.assertEqual(pack("check", signed).returncode, 0)
+                again = pack("build", signed, "-o", os.path.join(self.dir.name, "late.exe"), "a:=b")
+                self.assertEqual(again.returncode, 1)
+                self.assertIn("signing comes last", again.stderr)
+
+    def test_check_explains_a_launcher_signed_unaligned_and_reads_a_malformed_entry_as_unsigned(self):
+        signer = pl.Signer(self.dir.name)
+        stub = self.read(LAUNCHERS[1][1])
+        unaligned = self.file("unaligned.exe", pl.launcher(stub, pl.shipped_records()))
+        signed = self.read(signer.sign(unaligned, os.path.join(self.dir.name, "unaligned-signed.exe")))
+        padding = pl.security_entry(signed)[0] - os.path.getsize(unaligned)
+        aligned = pl.launcher(stub, pl.shipped_records(), align=8)
+        cases = [
+            ("signed unaligned", signed, 1, "%d zero bytes stand between the trailer and the certificate "
+             "table: the launcher was signed without being built to a multiple of 8 bytes" % padding),
+            ("a byte after the signature", signed + b"\0", 1, "ignored: it does not end at the end of the file"),
+            ("an entry outside the file", pl.with_security_entry(aligned, len(aligned) + 8, 16), 0,
+             "ignored: it reaches outside the file; the file reads as unsigned"),
+        ]
+        for what, image, status, explanation in cases:
+            with self.subTest(what):
+                result = pack("check", self.file("case.exe", image))
+                self.assertEqual(result.returncode, status, result.stdout)
+                self.assertIn(explanation, result.stdout)
 
 if __name__ == "__main__":
     unittest.main()

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -29,13 +30,25 @@ bool mentions(const std::vector<std::string>& problems, const std::string& word)
 TEST(PayloadWriter, WritesRecordsThenTheStubSizeAsTrailer) {
     std::vector<unsigned char> stub(57856, 0x4D);
     std::vector<unsigned char> out = appendPayload(stub, shippedLayout());
-    ASSERT_EQ(out.size(), 57856u + 23 + 8 + 15 + 10 + 23 + 4 + 4);
+    ASSERT_EQ(out.size(), 57856u + 23 + 8 + 15 + 10 + 23 + 4 + 1 + 4); // one byte of padding
     EXPECT_EQ(std::memcmp(out.data() + 57856,
                           "qvxCommandLine\0\0\0\0\0\x08\0\0\0"
                           "1.1:A:A\0",
                           31),
               0);
     EXPECT_EQ(payload::decodeUInt32(out.data() + out.size() - 4), 57856u);
+}
+
+TEST(PayloadWriter, PadsWithZerosBeforeTheTrailerToAMultipleOfEight) {
+    for (std::size_t length = 0; length < 8; ++length) {
+        auto records = shippedLayout();
+        records[2].data.assign(length, 0xCA);
+        std::vector<unsigned char> out = appendPayload(std::vector<unsigned char>(4096), records);
+        const std::size_t padding = out.size() - (4096 + 23 + 8 + 15 + 10 + 23 + length + 4);
+        EXPECT_EQ(out.size() % kSigningAlignment, 0u) << length;
+        EXPECT_LT(padding, kSigningAlignment);
+        EXPECT_EQ(std::count(out.end() - 4 - padding, out.end() - 4, 0), std::ptrdiff_t(padding));
+    }
 }
 
 TEST(PayloadWriter, AcceptsTheShippedLayout) {
@@ -66,10 +79,13 @@ TEST(PayloadWriter, RefusesWhatTheFormatForbids) {
         {"a name of twenty characters", 4096, withName(std::string(20, 'n')), "at most 19"},
         {"eleven records", 4096, eleven, "at most 10"},
         {"no record at all", 4096, {}, "at least one"},
-        {"a path for a name", 4096, withName("..\\setup.class"), "plain file name"},
-        {"a name with a colon", 4096, withName("C:setup"), "plain file name"},
-        {"an empty name", 4096, withName(""), "plain file name"},
-        {"a dot-dot name", 4096, withName(".."), "plain file name"},
+        {"a path for a name", 4096, withName("..\\setup.class"), "path separator"},
+        {"a name with a colon", 4096, withName("C:setup"), "path separator or a colon"},
+        {"an empty name", 4096, withName(""), "is empty"},
+        {"a dot-dot name", 4096, withName(".."), "names a directory"},
+        {"a wildcard in a name", 4096, withName("setup?.class"), "does not allow"},
+        {"a trailing dot", 4096, withName("setup.class."), "dot or a blank"},
+        {"a device name", 4096, withName("nul.class"), "\"nul.class\": the name is a device name"},
         {"a requirement without a NUL", 4096, withText(0, "1.1:A:A"), "NUL"},
         {"an address whose NUL comes late", 4096, withText(1, std::string(260, 'u') + '\0'), "NUL"},
         {"a stub size that spells the prefix", 0x00787671u, shippedLayout(), "prefix"},
