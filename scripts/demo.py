@@ -2,7 +2,8 @@
 """The demonstration of the launcher under Wine: the usage message of a launcher
 without payload, the demo launcher's payload as radad-pack lists it, list mode
 with two stand-in Java VMs, and the two dialogs of an installation. Screenshots
-go to docs/images/."""
+go to docs/images/. "demo.py install LAUNCHER" runs only the real installation,
+of the given launcher."""
 
 import os
 import subprocess
@@ -69,8 +70,12 @@ def dialogs():
         print("screenshot: %s" % os.path.relpath(path, ROOT))
 
 
-def real_installation():
-    step("radad-demo.exe installs for real: the machine's JVM as a Windows java.exe (through the winelib bridge)")
+def real_installation(launcher=None):
+    """Runs launcher (radad-demo.exe by default) with the machine's JVM as its only VM
+    and chooses that VM, as a user would."""
+    launcher = launcher or wh.dist("radad-demo.exe")
+    step("%s installs for real: the machine's JVM as a Windows java.exe (through the winelib bridge)"
+         % os.path.basename(launcher))
     bridge = os.path.join(ROOT, "build", "jvmbridge")
     java = "C:\\vm\\Bin\\java.exe"
     with wh.WineSession("demo-real-jvm", win64=True, extra_env={"WINEDLLPATH": os.path.join(bridge, "lib")}) as s:
@@ -78,7 +83,7 @@ def real_installation():
         s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.1")
         s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit\\1.1", "JavaHome", "C:\\vm")
         _, temp = s.temp_dir()
-        process = s.spawn([wh.dist("radad-demo.exe")])
+        process = s.spawn([launcher])
         s.wait_window(CAPTION, "dialog", timeout=60)
         searching = "Searching for Java virtual machines..."
         while s.control_text(CAPTION, 1002, "dialog") == searching:
@@ -94,6 +99,10 @@ def real_installation():
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "install":
+        # scripts/demo.py install LAUNCHER: only the real installation, of that launcher.
+        real_installation(os.path.abspath(sys.argv[2]))
+        return
     os.makedirs(IMAGES, exist_ok=True)
     build = wh.arch()
     why = "" if build == "x86" else ": this kernel runs no 32-bit programs" if "x86" not in wh.runnable_archs() else ""

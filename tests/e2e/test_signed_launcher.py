@@ -1,0 +1,132 @@
+"""Launchers as their users ship them, signed with Authenticode (osslsigncode and a
+throw-away certificate): a signed demo launcher installs exactly as the unsigned
+one does; a payload signed without its padding, a byte after the signature and a
+security entry that points outside the file are each read as the launcher must."""
+
+import os
+import unittest
+
+import launcher_rig as rig
+import payloads as pl
+import wineharness as wh
+from launcher_rig import CAPTION, IDCANCEL, IDOK, JRE, MESSAGE_TEXT_ID
+
+IDC_VM_LIST, IDC_MESSAGE_TEXT, IDC_OPTION_DOWNLOAD = 1001, 1002, 1021
+SEARCHING = "Searching for Java virtual machines..."
+USAGE = "usage:\n\nRadad <version>:<vendor>:<os> ..."
+
+
+class SignedLauncherTest(unittest.TestCase):
+    @classmethod
+    def setUpClass(cls):
+        cls.s = rig.open_session("signed-launcher")
+        cls.rig = rig.Rig(cls.s)
+        cls.signer = pl.Signer(cls.s.dir)
+        cls.demo = wh.dist("radad-demo.exe")
+        cls.signed_demo = cls.signer.sign(cls.demo, os.path.join(cls.s.dir, "radad-demo-signed.exe"))
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        self.rig.reset()
+
+    def spawn(self, exe):
+        process = self.s.spawn([exe])
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        return process
+
+    def install(self, exe):
+        """Runs exe with one qualifying VM, chooses it, and returns what a user and the
+        VM see: the dialog's texts, the installer's command line and working
+        directory, the files in the temporary directory while it runs, and what is
+        left after the launcher ended."""
+        self.rig.reset()
+        vm = self.rig.install_vm(JRE, program=rig.HOLDER)
+        pl.write(vm.unix + ".status", b"314")
+        process = self.spawn(exe)
+        self.s.wait_window(CAPTION, "dialog", timeout=30)
+
+        def searched():
+            controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
+            return controls if controls[IDC_MESSAGE_TEXT].text != SEARCHING else None
+        message = rig.wait_until(searched, timeout=30, interval=0.1, what="the end of the search")[IDC_MESSAGE_TEXT].text
+        items = [item.text for item in self.s.combo(CAPTION, IDC_VM_LIST, "dialog")[0]]
+
+        hold = vm.unix + ".hold"
+        pl.write(hold, b"")
+        self.s.press(CAPTION, IDOK, "dialog")
+        probe, installer = self.rig.wait_runs(vm, 2)
+        files = {name: rig.read(os.path.join(self.rig.temp, name)) for name in self.rig.leftovers()}
+        os.remove(hold)
+        exit_code = process.wait(30)
+        windows = [w for w in self.s.windows() if w.caption == CAPTION]
+        return {"message": message, "vms": items, "probe": probe["commandline"],
+                "installer": (installer["commandline"], installer["cwd"]), "files": files,
+                "exit": exit_code, "windows after": windows, "left": self.rig.leftovers()}
+
+    def test_a_signed_demo_launcher_verifies_and_installs_exactly_as_the_unsigned_one(self):
+        status, verdict = self.signer.verify(self.signed_demo)
+        self.assertEqual(status, 0, verdict)
+        self.assertIn("Succeeded", verdict)
+
+        unsigned = self.install(self.demo)
+        signed = self.install(self.signed_demo)
+        self.assertEqual(signed, unsigned)
+
+        demo = rig.read(self.demo)
+        self.assertEqual(unsigned["files"], {"CommandLine": pl.record_data(demo, "CommandLine"),
+                                             "URL": pl.record_data(demo, "URL"),
+                                             "setup.class": pl.record_data(demo, "setup.class"),
+                                             "QvxVersion.class": unsigned["files"]["QvxVersion.class"]})
+        self.assertEqual(unsigned["files"]["CommandLine"], pl.text("1.1:A:A"))
+        self.assertEqual(unsigned["files"]["setup.class"][:4], b"\xca\xfe\xba\xbe")
+        self.assertEqual(unsigned["installer"][0].split()[-1], "setup")
+        self.assertEqual((unsigned["exit"], unsigned["windows after"], unsigned["left"]), (0, [], []))
+
+    def test_signed_and_damaged_files_are_read_as_signed_only_when_the_table_ends_the_file(self):
+        stub = rig.read(wh.dist("radad.exe"))
+        demo = rig.read(self.demo)
+        unaligned = pl.launcher(stub, pl.shipped_records())
+        self.assertNotEqual(len(unaligned) % 8, 0)
+        signed_stub = rig.read(self.signer.sign(wh.dist("radad.exe"), os.path.join(self.s.dir, "stub-signed.exe")))
+        signed_demo = rig.read(self.signed_demo)
+        cases = [
+            # what, the file, whether the launcher accepts its payload
+            ("a payload signed without its padding", self.sign_bytes(unaligned), False),
+            # Read as unsigned, the last four bytes are no trailer.
+            ("a byte after the signature", signed_demo + b"\0", False),
+            # Read as unsigned, the payload after the signature is found by its trailer.
+            ("a payload after the signature", pl.launcher(signed_stub, pl.shipped_records()), True),
+            ("a security entry pointing outside the file", pl.with_security_entry(demo, len(demo) + 8, 64), True),
+        ]
+        for what, image, accepted in cases:
+            with self.subTest(what):
+                process = self.spawn(pl.write(os.path.join(self.s.dir, "case.exe"), image))
+                if accepted:
+                    rig.wait_until(lambda: self.no_vm_dialog_shown(), timeout=30, interval=0.2,
+                                   what="the no-VM dialog")
+                    self.s.press(CAPTION, IDCANCEL, "dialog")
+                else:
+                    self.s.wait_window(CAPTION, "msgbox", timeout=30)
+                    self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
+                    self.s.press(CAPTION, IDOK, "msgbox")
+                self.assertEqual(process.wait(30), 0)
+                self.assertEqual(self.rig.leftovers(), [])
+
+    def sign_bytes(self, image):
+        unsigned = pl.write(os.path.join(self.s.dir, "to-sign.exe"), image)
+        signed = self.signer.sign(unsigned, os.path.join(self.s.dir, "signed.exe"))
+        self.assertEqual(self.signer.verify(signed)[0], 0)
+        return rig.read(signed)
+
+    def no_vm_dialog_shown(self):
+        try:
+            return IDC_OPTION_DOWNLOAD in {c.id for c in self.s.controls(CAPTION, "dialog", timeout=2)}
+        except wh.DriverError:
+            return False
+
+
+if __name__ == "__main__":
+    unittest.main()
