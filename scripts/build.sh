@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the two cross trees (the Windows programs: 32-bit into dist/, x86-64
 # into dist/x64/), the JVM bridge, then the native tree (unit tests, the payload
-# tool, the demo launchers, the test registrations) and the sanitizer tree.
+# tool, the demo launchers, the test registrations), the sanitizer tree and the
+# fuzz tree.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -24,3 +25,7 @@ cmake --build build/native -j "$jobs"
 
 cmake -S . -B build/asan -DCMAKE_BUILD_TYPE=Debug -DSANITIZE=ON >/dev/null
 cmake --build build/asan -j "$jobs"
+
+# The fuzz targets: clang with libFuzzer, ASan and UBSan.
+CC=clang CXX=clang++ cmake -S . -B build/fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DFUZZ=ON >/dev/null
+cmake --build build/fuzz -j "$jobs"

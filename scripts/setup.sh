@@ -10,6 +10,7 @@ packages=(
     xvfb xauth x11-apps imagemagick
     ecj default-jre-headless openjdk-17-jdk-headless
     openssl osslsigncode
+    clang libclang-rt-14-dev hyperfine
 )
 
 missing=()

@@ -1,0 +1,5 @@
+@echo off
+rem Stops the manager server
+cd /d %~dp0
+java -cp lib\manager.jar com.example.Stop %1 %2
+
