@@ -12,6 +12,8 @@
 #include "ScopedHandle.h"
 #include "WindowsApi.h"
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -578,6 +580,24 @@ int commandTempPath(const Options& options) {
     return 0;
 }
 
+// count <image name>: how many processes of the prefix run that executable
+// (its file name, in any letter case).
+int commandCount(const Options& options) {
+    needArgs(options, 2, "count <image name>");
+    UniqueHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        throw Failure{"CreateToolhelp32Snapshot failed: " + number(GetLastError())};
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry))
+        if (sameText(entry.szExeFile, options.positional[1].c_str()))
+            ++count;
+    out(number(count));
+    return 0;
+}
+
 // exec <exit-code file> <program> [args...]: runs the program with this process's
 // standard handles and writes its full exit code to the file, because Unix hands
 // only the low 8 bits of a Windows exit code back to the harness.
@@ -682,6 +702,7 @@ int run(int argc, char** argv) {
                                        {"regvalue", commandRegValue},
                                        {"temppath", commandTempPath},
                                        {"cwd", commandCurrentDirectory},
+                                       {"count", commandCount},
                                        {"exec", commandExec}};
     Options options = parseOptions(argc, argv);
     if (!options.positional.empty())
@@ -689,7 +710,7 @@ int run(int argc, char** argv) {
             if (options.positional[0] == command.name)
                 return command.handler(options);
     throw Failure{"usage: winctl wait|gone|list|controls|text|press|key|settext|check|rect|combo|"
-                  "select|regvalue|temppath|cwd|exec ..."};
+                  "select|regvalue|temppath|cwd|count|exec ..."};
 }
 
 } // namespace

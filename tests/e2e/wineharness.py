@@ -777,6 +777,10 @@ class WineSession:
         shutil.copy2(src_unix, dest)
         return dest
 
+    def process_count(self, image_name):
+        """How many processes of this prefix run the executable of that file name."""
+        return int(self.driver("count", image_name).split()[0])
+
     def temp_dir(self):
         """(Windows path, Unix path) of the directory GetTempPathA gives in this
         prefix, as a freshly started program sees it (with its trailing backslash)."""
