@@ -17,7 +17,8 @@
 // name with ".log" for ".exe"), fields apart by tabs: the mode, the process id, the current
 // directory and the whole command line, so that a test sees where and how the
 // service started it. A run appends a second line when it ends. Anything else
-// on the command line is logged as "unexpected".
+// on the command line is logged as "unexpected". An end line also holds the
+// performance counter at the end (t=).
 #include "win32/ScopedHandle.h"
 
 #include <cstdio>
@@ -46,10 +47,14 @@ void logStart(const char* mode, const char* tag) {
     logLine(line);
 }
 
+// The end carries the performance counter, which the prefix's processes share,
+// so that a benchmark can tell how long the service took to report it.
 void logEnd(const char* mode, const char* tag, const char* how) {
     char line[512];
-    std::snprintf(line, sizeof line, "%s-end\ttag=%s\tpid=%lu\thow=%s\r\n", mode, tag,
-                  GetCurrentProcessId(), how);
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    std::snprintf(line, sizeof line, "%s-end\ttag=%s\tpid=%lu\thow=%s\tt=%lld\r\n", mode, tag,
+                  GetCurrentProcessId(), how, counter.QuadPart);
     logLine(line);
 }
 

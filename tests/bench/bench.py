@@ -1,0 +1,197 @@
+#!/usr/bin/env python3
+"""Benchmarks of both programs under Wine, each figure the ratio of two things
+measured side by side in the same run, with the build this machine can run.
+
+    bench.py [--reps N] [--markdown FILE]
+
+benchtimer.exe (this folder) takes the times inside the prefix, so that Wine's
+own start-up stays out of them; hyperfine times the one figure that is about a
+whole command. Every figure prints its median and its spread (lowest to
+highest) over N repetitions (default 5). Not a test: nothing here fails on a
+missed goal, it only says so."""
+
+import argparse
+import json
+import os
+import platform
+import statistics
+import struct
+import subprocess
+import sys
+import tempfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
+sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.dont_write_bytecode = True
+import launcher_rig as rig  # noqa: E402
+import payloads as pl  # noqa: E402
+import test_service_support as svc  # noqa: E402
+import wineharness as wh  # noqa: E402
+
+CAPTION = "Kitebay"
+BIG = 256 << 20
+SMALL = 1024
+DESIGN_STUB = 57856
+rows = []
+
+
+def spread(values):
+    return "%.1f (%.1f to %.1f)" % (statistics.median(values), min(values), max(values))
+
+
+def row(figure, measured, baseline, ratio, goal, met, unit="ms"):
+    rows.append((figure, measured, baseline, ratio, goal, met, unit))
+    print("%s: %s / %s -> %s (goal %s) %s" % (figure, measured, baseline, ratio, goal,
+                                            "" if met is None else "met" if met else "MISSED"), flush=True)
+
+
+def timer(session, *args):
+    result = session.run([wh.cross("tests/bench/benchtimer.exe"), *[str(a) for a in args]], timeout=600)
+    if result.returncode != 0:
+        raise wh.HarnessError("benchtimer %s: %s" % (args[0], result.stderr.decode("latin-1")))
+    # The last line: a program it started may have written to the same output.
+    return result.stdout.decode("latin-1").strip().splitlines()[-1].split()
+
+
+def write_launcher(path, stub, installer_size):
+    """The shipped layout with an installer record of installer_size bytes, written
+    in pieces so that the big one never sits in memory whole."""
+    head = pl.record("CommandLine", pl.text("1.1:A:A")) + pl.record("URL", pl.text("http://kitebay.example/j"))
+    with open(path, "wb") as f:
+        f.write(stub + head + pl.record("setup.class", b"", length=installer_size))
+        piece = bytes(range(256)) * 4096
+        left = installer_size
+        while left:
+            f.write(piece[:min(left, len(piece))])
+            left -= min(left, len(piece))
+        f.write(struct.pack("<I", len(stub)))
+    return path
+
+
+def launcher_figures(session, reps):
+    runner = rig.Rig(session)
+    runner.reset()
+    stub = rig.read(wh.dist("radad.exe"))
+    small = write_launcher(os.path.join(session.dir, "small.exe"), stub, SMALL)
+    big = write_launcher(os.path.join(session.dir, "big.exe"), stub, BIG)
+
+    # The scan reads the record headers, not their data: a big installer costs
+    # the first dialog nothing.
+    times = {small: [], big: []}
+    for _ in range(reps):
+        for exe in (small, big):
+            runner.clear_temp()
+            times[exe].append(float(timer(session, "window", CAPTION, session.win_path(exe))[0]))
+    ratio = statistics.median(times[big]) / statistics.median(times[small])
+    row("payload scan: start to first dialog, 256 MiB installer vs 1 KiB", spread(times[big]),
+        spread(times[small]), "%.2f" % ratio, "<= 1.2", ratio <= 1.2)
+
+    # Extraction of the 256 MiB record against CopyFileA of the same bytes.
+    runner.install_vm(rig.JDK)
+    extracted = runner.temp_win + "setup.class"
+    extract, copy = [], []
+    for _ in range(reps):
+        runner.clear_temp()
+        extract.append(float(timer(session, "extract", CAPTION, extracted, BIG, session.win_path(big))[0]))
+        copy.append(float(timer(session, "copy", extracted, "C:\\copied.class")[0]))
+    os.remove(session.unix_path("C:\\copied.class"))
+    ratio = statistics.median(copy) / statistics.median(extract)
+    row("extraction of 256 MiB: throughput against CopyFileA", spread(extract), spread(copy),
+        "%.2f" % ratio, ">= 0.8", ratio >= 0.8)
+
+    # List mode with three VMs that answer at once, against starting the same
+    # three command lines one after the other.
+    runner.reset()
+    vms = [runner.install_vm(kind) for kind in (rig.JDK, rig.JRE, rig.JVIEW)]
+    listed, each = [], []
+    for _ in range(reps):
+        listed.append(float(timer(session, "run", session.win_path(wh.dist("radad.exe")), "1.1:A:A")[0]))
+        lines = [runner.runs(vm)[-1]["commandline"] for vm in vms]
+        each.append(float(timer(session, "each", *lines)[0]))
+    ratio = statistics.median(listed) / statistics.median(each)
+    row("list mode, three VMs answering at once, vs CreateProcessA of the three", spread(listed),
+        spread(each), "%.2f" % ratio, "<= 1.3", ratio <= 1.3)
+    runner.reset()
+
+
+def service_figures(reps):
+    prefix = svc.ServicePrefix("bench-service")
+    try:
+        exe = prefix.place_brisnode("C:\\Bench", start_bat=svc.batch(svc.SERVER.encode() + b" run bench"),
+                                    stop_bat=svc.batch(svc.SERVER.encode() + b" stop bench"))
+        session = prefix.session
+        session.run([exe, "/install"])
+        delays = []
+        for _ in range(reps):
+            if prefix.wait_state(svc.RUNNING) != svc.RUNNING:
+                raise wh.HarnessError("the service did not run")
+            stopped, frequency = (int(v) for v in timer(session, "svcstop", "Brisnode"))
+            ends = [int(e["t"]) for e in prefix.log("bench")[-2:] if e["kind"].endswith("-end")]
+            delays.append((stopped - max(ends)) * 1000.0 / frequency)
+            session.run([exe, "/start"])
+        median = statistics.median(delays)
+        row("service: last of stop command and server ended to \"stopped\"", spread(delays), "-",
+            "-", "<= 100 ms", median <= 100)
+
+        # Brisnode /stop as a whole command, against a program that only asks the
+        # Service Control Manager for the state.
+        prefix.wait_state(svc.RUNNING)
+        loader, unix_exe = session.wine_loader, session.unix_path(exe)
+        query = session.unix_path(svc.QUERY)
+        report = os.path.join(session.dir, "hyperfine.json")
+        subprocess.run(["hyperfine", "--runs", str(reps), "--export-json", report, "--style", "none",
+                        "--prepare", "%s '%s' /start >/dev/null 2>&1; sleep 2" % (loader, unix_exe),
+                        "%s '%s' /stop" % (loader, unix_exe), "%s '%s' status" % (loader, query)],
+                       env=session.env, check=True, stdout=subprocess.DEVNULL)
+        with open(report) as f:
+            results = json.load(f)["results"]
+        stop, status = ([t * 1000 for t in r["times"]] for r in results)
+        ratio = statistics.median(stop) / statistics.median(status)
+        row("Brisnode /stop wall time (hyperfine) vs a program that queries the state", spread(stop),
+            spread(status), "%.2f" % ratio, "-", None)
+        session.run([exe, "/uninstall"])
+    finally:
+        prefix.close()
+
+
+def sizes():
+    for folder in ("", "x64"):
+        for name in ("radad.exe", "radad-demo.exe", "Brisnode.exe"):
+            size = os.path.getsize(os.path.join(ROOT, "dist", folder, name))
+            row("size of %s" % os.path.join("dist", folder, name), format(size, ","), format(DESIGN_STUB, ","),
+                "%.2f" % (size / DESIGN_STUB), "-", None, "bytes")
+
+
+def machine():
+    cpu = next((line.split(":", 1)[1].strip() for line in open("/proc/cpuinfo") if line.startswith("model name")),
+               platform.processor())
+    wine = subprocess.run([wh.WINE64, "--version"], stdout=subprocess.PIPE, text=True).stdout.strip()
+    return "%s build, %s, %d cores (%s), %s" % (wh.arch(), wine, os.cpu_count(), cpu, platform.release())
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--reps", type=int, default=5)
+    parser.add_argument("--markdown")
+    options = parser.parse_args()
+    os.environ.setdefault("E2E_WORK_DIR", os.path.join(ROOT, "build", "bench"))
+    about = machine()
+    print("Benchmarks on: %s; %d repetitions\n" % (about, options.reps), flush=True)
+    with rig.open_session("bench") as session:
+        launcher_figures(session, options.reps)
+    service_figures(options.reps)
+    sizes()
+    lines = ["Measured on: %s; %d repetitions, median (lowest to highest)." % (about, options.reps), "",
+             "| figure | measured | against | ratio | goal | met |", "|---|---:|---:|---:|---|---|"]
+    for figure, measured, baseline, ratio, goal, met, unit in rows:
+        lines.append("| %s | %s %s | %s | %s | %s | %s |" % (figure, measured, unit, baseline, ratio, goal,
+                                                           "-" if met is None else "yes" if met else "no"))
+    print("\n" + "\n".join(lines))
+    if options.markdown:
+        with open(options.markdown, "w") as f:
+            f.write("\n".join(lines) + "\n")
+
+
+if __name__ == "__main__":
+    main()

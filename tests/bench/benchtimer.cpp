@@ -1,0 +1,255 @@
+//===- benchtimer.cpp - Times programs from inside a Wine prefix ----------===//
+//
+// The benchmarks run this next to the programs they time, so that Wine's own
+// start-up stays out of the figures. Every command prints one line: the
+// milliseconds it measured (with the performance counter), or a failure on
+// stderr and exit status 2. A started program runs in a job object that is
+// ended with it, children included, once its time is taken.
+//
+//   benchtimer window <caption> <program> [args]
+//       from the start of the program to its first visible window of that caption
+//   benchtimer extract <caption> <file> <size> <program> [args]
+//       starts the program, waits until its VM choice dialog lists a VM, presses
+//       OK and times from there until <file> holds <size> bytes
+//   benchtimer copy <from> <to>
+//       CopyFileA of one file to another
+//   benchtimer run <program> [args]
+//       from the start of the program to its end
+//   benchtimer each <command line> [<command line> ...]
+//       starts each command line in turn and waits for it; the time of all
+//   benchtimer svcstop <service>
+//       asks the service to stop and waits for "stopped"; prints the performance
+//       counter at that moment and its frequency, for comparison with times
+//       that other programs of the prefix logged
+//
+//===----------------------------------------------------------------------===//
+#include "ScopedHandle.h"
+#include "WindowsApi.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const int kVmList = 1001; // the VM choice dialog's list of VMs
+const DWORD kTimeoutMs = 120000;
+
+struct Failure {
+    std::string message;
+};
+
+LONGLONG now() {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+double milliseconds(LONGLONG from, LONGLONG to) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+std::string quoted(int argc, char** argv, int first) {
+    std::string line;
+    for (int i = first; i < argc; ++i) {
+        if (!line.empty())
+            line += ' ';
+        line += std::string("\"") + argv[i] + "\"";
+    }
+    return line;
+}
+
+// A started program and its job: closing the job ends them all.
+struct Started {
+    UniqueHandle job;
+    UniqueHandle process;
+    DWORD id = 0;
+    LONGLONG startedAt = 0;
+};
+
+Started start(std::string commandLine) {
+    Started started;
+    started.job.reset(CreateJobObjectA(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!started.job ||
+        !SetInformationJobObject(started.job.get(), JobObjectExtendedLimitInformation, &limits,
+                                 sizeof limits))
+        throw Failure{"no job object: " + std::to_string(GetLastError())};
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    started.startedAt = now();
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                        nullptr, nullptr, &startup, &info))
+        throw Failure{"cannot start " + commandLine + ": " + std::to_string(GetLastError())};
+    started.process.reset(info.hProcess);
+    started.id = info.dwProcessId;
+    AssignProcessToJobObject(started.job.get(), info.hProcess);
+    ResumeThread(info.hThread);
+    CloseHandle(info.hThread);
+    return started;
+}
+
+void finish(Started& started) {
+    TerminateJobObject(started.job.get(), 1);
+    WaitForSingleObject(started.process.get(), 10000);
+}
+
+struct WindowSearch {
+    const char* caption;
+    DWORD processId;
+    HWND found;
+};
+
+BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
+    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char caption[256] = {};
+    if (owner == search->processId && IsWindowVisible(window) &&
+        GetWindowTextA(window, caption, sizeof caption) > 0 &&
+        lstrcmpA(caption, search->caption) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND waitForWindow(const Started& started, const char* caption) {
+    for (;;) {
+        WindowSearch search{caption, started.id, nullptr};
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (WaitForSingleObject(started.process.get(), 1) == WAIT_OBJECT_0)
+            throw Failure{"the program ended without a window"};
+        if (milliseconds(started.startedAt, now()) > kTimeoutMs)
+            throw Failure{"no window in time"};
+    }
+}
+
+void print(double value) {
+    std::printf("%.3f\n", value);
+}
+
+int window(int argc, char** argv) {
+    Started started = start(quoted(argc, argv, 3));
+    waitForWindow(started, argv[2]);
+    const LONGLONG shown = now();
+    finish(started);
+    print(milliseconds(started.startedAt, shown));
+    return 0;
+}
+
+ULONGLONG fileSize(const char* path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path, GetFileExInfoStandard, &data))
+        return 0;
+    return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+int extract(int argc, char** argv) {
+    const char* file = argv[3];
+    const ULONGLONG size = std::strtoull(argv[4], nullptr, 10);
+    Started started = start(quoted(argc, argv, 5));
+    HWND dialog = waitForWindow(started, argv[2]);
+    HWND list = GetDlgItem(dialog, kVmList);
+    DWORD_PTR items = 0;
+    while (!SendMessageTimeoutA(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 100, &items) ||
+           items == 0 || items == static_cast<DWORD_PTR>(CB_ERR)) {
+        if (milliseconds(started.startedAt, now()) > kTimeoutMs)
+            throw Failure{"no VM listed in time"};
+        Sleep(1);
+    }
+    const LONGLONG pressed = now();
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    while (fileSize(file) < size) {
+        if (milliseconds(pressed, now()) > kTimeoutMs)
+            throw Failure{"the file did not grow to its size in time"};
+        Sleep(1);
+    }
+    const LONGLONG written = now();
+    finish(started);
+    print(milliseconds(pressed, written));
+    return 0;
+}
+
+int copy(char** argv) {
+    DeleteFileA(argv[3]);
+    const LONGLONG from = now();
+    if (!CopyFileA(argv[2], argv[3], FALSE))
+        throw Failure{"CopyFileA failed: " + std::to_string(GetLastError())};
+    print(milliseconds(from, now()));
+    return 0;
+}
+
+int run(int argc, char** argv) {
+    Started started = start(quoted(argc, argv, 2));
+    WaitForSingleObject(started.process.get(), kTimeoutMs);
+    print(milliseconds(started.startedAt, now()));
+    return 0;
+}
+
+int each(int argc, char** argv) {
+    const LONGLONG from = now();
+    for (int i = 2; i < argc; ++i) {
+        Started started = start(argv[i]);
+        WaitForSingleObject(started.process.get(), kTimeoutMs);
+    }
+    print(milliseconds(from, now()));
+    return 0;
+}
+
+int serviceStop(char** argv) {
+    UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    UniqueServiceHandle service(
+        manager ? OpenServiceA(manager.get(), argv[2], SERVICE_STOP | SERVICE_QUERY_STATUS)
+                : nullptr);
+    if (!service)
+        throw Failure{"cannot open the service: " + std::to_string(GetLastError())};
+    SERVICE_STATUS status = {};
+    if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
+        throw Failure{"the service refused to stop: " + std::to_string(GetLastError())};
+    const LONGLONG asked = now();
+    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
+        if (milliseconds(asked, now()) > kTimeoutMs)
+            throw Failure{"the service did not stop in time"};
+        Sleep(1);
+    }
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    std::printf("%lld %lld\n", now(), frequency.QuadPart);
+    return 0;
+}
+
+int dispatch(int argc, char** argv) {
+    const std::string command = argc > 1 ? argv[1] : "";
+    if (command == "window" && argc >= 4)
+        return window(argc, argv);
+    if (command == "extract" && argc >= 6)
+        return extract(argc, argv);
+    if (command == "copy" && argc == 4)
+        return copy(argv);
+    if (command == "run" && argc >= 3)
+        return run(argc, argv);
+    if (command == "each" && argc >= 3)
+        return each(argc, argv);
+    if (command == "svcstop" && argc == 3)
+        return serviceStop(argv);
+    throw Failure{"usage: benchtimer window|extract|copy|run|each|svcstop ..."};
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    try {
+        return dispatch(argc, argv);
+    } catch (const Failure& failure) {
+        std::fprintf(stderr, "benchtimer: %s\n", failure.message.c_str());
+        return 2;
+    }
+}
