@@ -1,4 +1,5 @@
-// The payload scan over arbitrary file bytes: the trailer, the records and the
+// The payload scan over arbitrary file bytes: the end of the payload (before a
+// certificate table or at the end of the file), the trailer, the records and the
 // launcher's acceptance of the first three, as the launcher reads its own file.
 #include "FuzzCheck.h"
 #include "PayloadFormat.h"
@@ -19,13 +20,28 @@ struct Collected : payload::RecordSink {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    if (size < payload::kTrailerSize || size > 0xFFFFFFFFu)
+    if (size > 0xFFFFFFFFu)
         return 0;
     const auto fileSize = static_cast<std::uint32_t>(size);
-    const std::uint32_t start = payload::decodeUInt32(data + size - payload::kTrailerSize);
     payload::MemorySource source(data, size);
+    const payload::PayloadLocation location = payload::locatePayload(source, fileSize);
+    const payload::CertificateTable& table = location.certificate;
+    if (table.state == payload::CertificateState::present) {
+        FUZZ_CHECK(std::uint64_t{table.offset} + table.size == size && table.size > 0);
+        FUZZ_CHECK(location.end == table.offset);
+    } else {
+        FUZZ_CHECK(location.end == size);
+    }
+    if (!location.hasTrailer) {
+        FUZZ_CHECK(location.end < payload::kTrailerSize ||
+                   table.state == payload::CertificateState::present);
+        return 0;
+    }
+    FUZZ_CHECK(location.end >= payload::kTrailerSize);
+    const std::uint32_t start = location.start;
+    FUZZ_CHECK(start == payload::decodeUInt32(data + location.end - payload::kTrailerSize));
     Collected found;
-    const std::size_t count = payload::scanRecords(source, start, fileSize, found);
+    const std::size_t count = payload::scanRecords(source, start, location.end, found);
     FUZZ_CHECK(count == found.count && count <= payload::kMaxRecords);
 
     // Records lie in order between the start and the trailer, none overlapping
