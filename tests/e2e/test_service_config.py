@@ -33,6 +33,8 @@ class ConfigurationTest(ServiceTestCase):
             ("empty file", b"", b""),
             ("missing file", None, b""),
             ("longer than any buffer", batch(long_command + b"%1"), long_command),
+            ("Ctrl-Z after the fourth line, as old editors saved it", b"a\r\nb\r\nc\r\nrun.exe z\x1a",
+             b"run.exe z"),
         ]
         for name, start_bat, expected in cases:
             with self.subTest(name):
