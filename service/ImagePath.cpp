@@ -34,3 +34,17 @@ bool registrationPath(const char* path, char* result, std::size_t resultSize) {
     *out = '\0';
     return true;
 }
+
+namespace {
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool startsWithDrive(const char* path) {
+    return isAsciiLetter(path[0]) && path[1] == ':';
+}
+} // namespace
+
+bool isBareDrive(const char* directory) {
+    return startsWithDrive(directory) && directory[2] == '\0';
+}

@@ -23,3 +23,10 @@ constexpr std::size_t kRegistrationPathSize = 262;
 // would let the manager run "C:\Program.exe" first, as the local system
 // account. Returns false, with an empty result, when it does not fit.
 bool registrationPath(const char* path, char* result, std::size_t resultSize);
+
+// True for a directory text that is a drive letter and its colon alone, as the
+// image directory of a program at a drive's root is stored. Such a text names
+// the current directory on that drive, which for a service is the system
+// directory, not the root: the commands are started in the root instead.
+bool isBareDrive(const char* directory);
+

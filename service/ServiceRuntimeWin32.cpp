@@ -2,6 +2,7 @@
 #include "ServiceRuntimeWin32.h"
 #include "ServiceRuntime.h"
 
+#include "ImagePath.h"
 #include "ServiceConfig.h"
 #include "ServiceIdentity.h"
 #include "ServiceState.h"
@@ -118,6 +119,10 @@ bool launchCommand(const char* valueName, UniqueHandle& process) {
     readServiceValue(valueName, command);
     char directory[kTextSize] = "";
     readServiceValue(kImageDirValue, directory);
+    if (isBareDrive(directory)) {
+        directory[2] = '\\';
+        directory[3] = '\0';
+    }
 
     STARTUPINFOA startup = STARTUPINFOA();
     startup.cb = sizeof startup;

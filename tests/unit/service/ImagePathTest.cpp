@@ -41,6 +41,13 @@ INSTANTIATE_TEST_SUITE_P(
         DirectoryCase{"LeadByteLastInThePath", "C:\\d\\x\x95", shiftJisLeadByte, "C:\\d"}),
     [](const testing::TestParamInfo<DirectoryCase>& info) { return std::string(info.param.name); });
 
+TEST(BareDriveTest, OnlyADriveLetterAndColonAloneIsABareDrive) {
+    for (const char* bare : {"C:", "c:", "Z:"})
+        EXPECT_TRUE(isBareDrive(bare)) << bare;
+    for (const char* other : {"C:\\", "C:\\svc", "C:svc", "", "C", "1:", "CC:", "\\\\srv\\share"})
+        EXPECT_FALSE(isBareDrive(other)) << other;
+}
+
 struct RegistrationCase {
     const char* name;
     std::string path;
