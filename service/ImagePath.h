@@ -29,4 +29,3 @@ bool registrationPath(const char* path, char* result, std::size_t resultSize);
 // the current directory on that drive, which for a service is the system
 // directory, not the root: the commands are started in the root instead.
 bool isBareDrive(const char* directory);
-

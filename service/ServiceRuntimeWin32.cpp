@@ -23,40 +23,37 @@ UniqueHandle stopEvent;
 
 // The handler runs on the dispatcher's thread and serviceMain on its own; each
 // change of state and the report of it happen under this lock.
-CRITICAL_SECTION statusLock;
+CRITICAL_SECTION statusSection;
 SERVICE_STATUS serviceStatus;
 SERVICE_STATUS_HANDLE statusHandle;
-ServiceState serviceState;
+
+struct StatusLock {
+    void lock() { EnterCriticalSection(&statusSection); }
+    void unlock() { LeaveCriticalSection(&statusSection); }
+};
+StatusLock statusLock;
 
 class StatusLockGuard {
 public:
-    StatusLockGuard() { EnterCriticalSection(&statusLock); }
-    ~StatusLockGuard() { LeaveCriticalSection(&statusLock); }
+    StatusLockGuard() { statusLock.lock(); }
+    ~StatusLockGuard() { statusLock.unlock(); }
     StatusLockGuard(const StatusLockGuard&) = delete;
     StatusLockGuard& operator=(const StatusLockGuard&) = delete;
 };
 
 // Called with the lock held.
-void reportStatus() {
-    serviceStatus.dwCurrentState = serviceState.current();
+void reportStatus(const StatusReport& report, void*) {
+    serviceStatus.dwCurrentState = report.state;
+    serviceStatus.dwWin32ExitCode = report.win32ExitCode;
+    serviceStatus.dwServiceSpecificExitCode = report.serviceSpecificExitCode;
     SetServiceStatus(statusHandle, &serviceStatus);
 }
 
-void reportRunning() {
-    StatusLockGuard guard;
-    if (serviceState.markRunning())
-        reportStatus();
-}
-
-void reportStopped() {
-    StatusLockGuard guard;
-    if (serviceState.markStopped())
-        reportStatus();
-}
+ReportedServiceState<StatusLock> serviceState(statusLock, reportStatus, nullptr);
 } // namespace
 
 bool initialiseRuntime() {
-    InitializeCriticalSection(&statusLock);
+    InitializeCriticalSection(&statusSection);
     stopEvent.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
     return static_cast<bool>(stopEvent);
 }
@@ -77,9 +74,9 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
         serviceStatus = SERVICE_STATUS();
         serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
         serviceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP;
-        serviceState.begin();
-        serviceStatus.dwCurrentState = serviceState.current();
+        serviceStatus.dwCurrentState = SERVICE_START_PENDING;
     }
+    serviceState.begin();
     const SERVICE_STATUS_HANDLE registered =
         RegisterServiceCtrlHandlerA(kServiceName, controlHandler);
     if (registered == nullptr)
@@ -91,26 +88,19 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
 
     UniqueHandle server;
     if (launchCommand(kStartCmdValue, server)) {
-        reportRunning();
+        serviceState.markRunning();
         const HANDLE waited[2] = {stopEvent.get(), server.get()};
         if (WaitForMultipleObjects(2, waited, FALSE, INFINITE) == WAIT_OBJECT_0)
             runStopCommand(server.get());
         server.reset();
     }
-    reportStopped();
+    serviceState.markStopped();
 }
 
 void WINAPI controlHandler(DWORD control) {
-    ControlOutcome outcome;
-    {
-        StatusLockGuard guard;
-        outcome = serviceState.control(control);
-        if (outcome.report)
-            reportStatus();
-    }
     // After the report, so that stop pending is out before serviceMain can
     // report stopped.
-    if (outcome.signalStop)
+    if (serviceState.control(control))
         SetEvent(stopEvent.get());
 }
 
