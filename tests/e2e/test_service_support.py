@@ -59,7 +59,13 @@ class ServicePrefix:
                 with open(path, "wb") as f:
                     f.write(content)
         exe = image_dir.rstrip("\\") + "\\Brisnode.exe"
-        self.session.install(wh.dist("Brisnode.exe"), exe)
+        # Windows refuses to overwrite a program that runs. Under Wine an
+        # overwrite in place truncates the file under the running service,
+        # whose written pages then read back from the file (its critical section
+        # and handles as zeros); a new file renamed over the old one leaves the
+        # running copy its own, as Windows would.
+        fresh = self.session.install(wh.dist("Brisnode.exe"), exe + ".new")
+        os.replace(fresh, fresh[: -len(".new")])
         return exe
 
     # -- running Brisnode ----------------------------------------------------
