@@ -48,3 +48,21 @@ bool startsWithDrive(const char* path) {
 bool isBareDrive(const char* directory) {
     return startsWithDrive(directory) && directory[2] == '\0';
 }
+
+bool pathFromDirectory(const char* directory, const char* path, char* result,
+                       std::size_t resultSize) {
+    if (resultSize == 0)
+        return false;
+    result[0] = '\0';
+    const bool relative = path[0] != '\\' && path[0] != '/' && !startsWithDrive(path);
+    const std::size_t directoryLength = relative ? std::strlen(directory) : 0;
+    const std::size_t separatorLength = directoryLength != 0 ? 1 : 0;
+    const std::size_t pathLength = std::strlen(path);
+    if (directoryLength + separatorLength + pathLength >= resultSize)
+        return false;
+    std::memcpy(result, directory, directoryLength);
+    if (separatorLength != 0)
+        result[directoryLength] = '\\';
+    std::memcpy(result + directoryLength + separatorLength, path, pathLength + 1);
+    return true;
+}
