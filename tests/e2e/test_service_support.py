@@ -145,8 +145,12 @@ class ServicePrefix:
         """(type, bytes) of a value in the service's key, or None."""
         return self.session.reg_value_bytes(SERVICE_KEY, name)
 
-    def set_value(self, name, text):
-        self.session.reg_add(SERVICE_KEY, name, text, "REG_SZ")
+    def set_value(self, name, text, type="REG_SZ"):
+        """text is the data as reg add takes it: a number for REG_DWORD, hex for REG_BINARY."""
+        self.session.reg_add(SERVICE_KEY, name, str(text), type)
+
+    def delete_value(self, name):
+        self.session.reg_delete(SERVICE_KEY, name)
 
     # -- the stand-in server -------------------------------------------------
 
