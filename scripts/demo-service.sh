@@ -97,7 +97,10 @@ show_state
 echo "Stand-in server log:"
 show_server_log
 
-step "Brisnode.exe /start"
+step "Logging and restart on: LogFile, RestartDelay and RestartLimit with reg add, then Brisnode.exe /start"
+wine_show reg add "$key" /v LogFile /t REG_SZ /d brisnode.log /f
+wine_show reg add "$key" /v RestartDelay /t REG_DWORD /d 5000 /f
+wine_show reg add "$key" /v RestartLimit /t REG_DWORD /d 3 /f
 brisnode_run /start
 sleep 1
 show_state
@@ -107,3 +110,5 @@ brisnode_run /uninstall
 show_state
 echo "Stand-in server log:"
 show_server_log
+echo "Brisnode's own log (LogFile brisnode.log in the image directory):"
+tr -d '\r' <"$image_dir/brisnode.log" | sed 's/^/    /'

@@ -1,24 +1,29 @@
 //===- BatchCommand.cpp - The command line kept in a batch file ----------===//
 #include "BatchCommand.h"
 
-#include <cstring>
+namespace {
+// Read as text, a file ends at its first Ctrl-Z, as editors of old wrote it
+// after the last line; what follows it is never read.
+constexpr char kEndOfText = '\x1a';
+} // namespace
 
 bool BatchCommandReader::feed(const char* bytes, std::size_t count) {
     const char* cursor = bytes;
     const char* const end = bytes + count;
     while (!complete_ && cursor != end) {
+        const char byte = *cursor++;
+        if (byte == kEndOfText) {
+            finish();
+            break;
+        }
         if (linesEnded_ < kCommandLine) {
             // Before the command's line only newlines matter: a carriage
             // return before one is part of the line being skipped.
-            const void* newline = std::memchr(cursor, '\n', static_cast<std::size_t>(end - cursor));
-            if (newline == nullptr)
-                return true;
-            ++linesEnded_;
-            cursor = static_cast<const char*>(newline) + 1;
+            if (byte == '\n')
+                ++linesEnded_;
             continue;
         }
 
-        const char byte = *cursor++;
         if (carriageReturnPending_) {
             carriageReturnPending_ = false;
             if (byte == '\n') {

@@ -2,8 +2,9 @@
 //
 // The start and stop commands are the fourth line of "\start.bat" and
 // "\stop.bat", cut before the line's first percent sign, where the batch
-// parameters begin. The reader takes the file in pieces, so a line may be of
-// any length and no more of the file is read than the command needs.
+// parameters begin. The file is read as text: CR LF ends a line as LF does,
+// and a Ctrl-Z ends the file. The reader takes the file in pieces, so a line
+// may be of any length and no more of the file is read than the command needs.
 // extractCommand, the file half, is Windows only (BatchCommandWin32.cpp).
 //
 //===----------------------------------------------------------------------===//

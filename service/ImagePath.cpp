@@ -34,3 +34,35 @@ bool registrationPath(const char* path, char* result, std::size_t resultSize) {
     *out = '\0';
     return true;
 }
+
+namespace {
+bool isAsciiLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+bool startsWithDrive(const char* path) {
+    return isAsciiLetter(path[0]) && path[1] == ':';
+}
+} // namespace
+
+bool isBareDrive(const char* directory) {
+    return startsWithDrive(directory) && directory[2] == '\0';
+}
+
+bool pathFromDirectory(const char* directory, const char* path, char* result,
+                       std::size_t resultSize) {
+    if (resultSize == 0)
+        return false;
+    result[0] = '\0';
+    const bool relative = path[0] != '\\' && path[0] != '/' && !startsWithDrive(path);
+    const std::size_t directoryLength = relative ? std::strlen(directory) : 0;
+    const std::size_t separatorLength = directoryLength != 0 ? 1 : 0;
+    const std::size_t pathLength = std::strlen(path);
+    if (directoryLength + separatorLength + pathLength >= resultSize)
+        return false;
+    std::memcpy(result, directory, directoryLength);
+    if (separatorLength != 0)
+        result[directoryLength] = '\\';
+    std::memcpy(result + directoryLength + separatorLength, path, pathLength + 1);
+    return true;
+}

@@ -3,6 +3,13 @@
 
 #include <cstring>
 
+namespace {
+struct CommandOption {
+    const char* text;
+    ServiceCommand command;
+};
+
+// Searched in this order; the first option that prefixes the tail wins.
 const CommandOption optionTable[4] = {
     {"/install", ServiceCommand::Install},
     {"/uninstall", ServiceCommand::Uninstall},
@@ -10,7 +17,6 @@ const CommandOption optionTable[4] = {
     {"/stop", ServiceCommand::Stop},
 };
 
-namespace {
 // ASCII only: the system's case rules would make other letters of the ANSI
 // code page match, and the options are plain ASCII.
 char foldAsciiCase(char c) {

@@ -17,14 +17,6 @@ enum class ServiceCommand : std::int32_t {
     Run = 5,
 };
 
-struct CommandOption {
-    const char* text;
-    ServiceCommand command;
-};
-
-// Searched in this order; the first option that prefixes the tail wins.
-extern const CommandOption optionTable[4];
-
 class ServiceApp {
 public:
     // Matches the options as case-insensitive prefixes of the very start of

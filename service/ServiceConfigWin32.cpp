@@ -27,15 +27,21 @@ bool writeServiceValue(const char* valueName, const char* text) {
                           size) == ERROR_SUCCESS;
 }
 
-bool readServiceValue(const char* valueName, char (&text)[kTextSize]) {
+namespace {
+// The key cannot be opened: for the callers, as if the value were missing.
+LONG queryServiceValue(const char* valueName, DWORD& type, void* data, DWORD& size) {
     UniqueRegistryKey key;
     if (!openServiceKey(key))
-        return false;
+        return ERROR_FILE_NOT_FOUND;
+    return RegQueryValueExA(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(data), &size);
+}
+} // namespace
+
+bool readServiceValue(const char* valueName, char (&text)[kTextSize]) {
     char data[kTextSize];
     DWORD type = 0;
     DWORD size = sizeof data;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(data),
-                         &size) != ERROR_SUCCESS)
+    if (queryServiceValue(valueName, type, data, size) != ERROR_SUCCESS)
         return false;
     if (type != REG_SZ)
         return true;
@@ -45,6 +51,40 @@ bool readServiceValue(const char* valueName, char (&text)[kTextSize]) {
     std::memcpy(text, data, length);
     text[length] = '\0';
     return true;
+}
+
+OptionalValue readOptionalNumber(const char* valueName, std::uint32_t& number) {
+    DWORD data = 0;
+    DWORD type = 0;
+    DWORD size = sizeof data;
+    const LONG result = queryServiceValue(valueName, type, &data, size);
+    if (result == ERROR_FILE_NOT_FOUND)
+        return OptionalValue::Absent;
+    if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof data)
+        return OptionalValue::WrongType;
+    number = data;
+    return OptionalValue::Found;
+}
+
+bool readOptionalPath(const char* valueName, char (&path)[kTextSize]) {
+    char data[kTextSize];
+    DWORD type = 0;
+    DWORD size = sizeof data;
+    if (queryServiceValue(valueName, type, data, size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return false;
+    std::size_t length = 0;
+    if (!registryTextLength(data, size, sizeof data, length) || length == 0)
+        return false;
+    data[length] = '\0';
+    if (type == REG_SZ) {
+        std::memcpy(path, data, length + 1);
+        return true;
+    }
+    // The ANSI form may want a byte more than it reports, so a result that
+    // fills the buffer counts as too long.
+    const DWORD needed = ExpandEnvironmentStringsA(data, path, sizeof path);
+    return needed != 0 && needed < sizeof path && path[0] != '\0';
 }
 
 namespace {

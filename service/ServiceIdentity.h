@@ -20,6 +20,11 @@ constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Brisnod
 constexpr char kImageDirValue[] = "ImageDir";
 constexpr char kStartCmdValue[] = "StartCmd";
 constexpr char kStopCmdValue[] = "StopCmd";
+// Optional: absent, the service neither logs nor restarts.
+constexpr char kLogFileValue[] = "LogFile";
+constexpr char kLogLimitValue[] = "LogLimit";
+constexpr char kRestartDelayValue[] = "RestartDelay";
+constexpr char kRestartLimitValue[] = "RestartLimit";
 
 constexpr char kStartBatchSuffix[] = "\\start.bat";
 constexpr char kStopBatchSuffix[] = "\\stop.bat";

@@ -4,7 +4,8 @@
 // the dispatcher. The service's thread starts the manager server with the
 // start command, waits for it to end or for a stop control, and on a stop runs
 // the stop command and waits a bounded time for both processes. No process is
-// ever ended by force. Windows only (ServiceRuntimeWin32.cpp).
+// ever ended by force. Opt-in values of the service's key add a log and the
+// restart of a server that ends by itself. Windows only (ServiceRuntimeWin32.cpp).
 //
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -126,9 +126,9 @@ def service_figures(reps):
         for _ in range(reps):
             if prefix.wait_state(svc.RUNNING) != svc.RUNNING:
                 raise wh.HarnessError("the service did not run")
-            stopped, frequency = (int(v) for v in timer(session, "svcstop", "Brisnode"))
-            ends = [int(e["t"]) for e in prefix.log("bench")[-2:] if e["kind"].endswith("-end")]
-            delays.append((stopped - max(ends)) * 1000.0 / frequency)
+            stopped = int(timer(session, "svcstop", "Brisnode")[0])
+            ends = [int(e["ms"]) for e in prefix.log("bench")[-2:] if e["kind"].endswith("-end")]
+            delays.append(float(stopped - max(ends)))
             session.run([exe, "/start"])
         median = statistics.median(delays)
         row("service: last of stop command and server ended to \"stopped\"", spread(delays), "-",

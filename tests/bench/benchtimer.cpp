@@ -18,9 +18,9 @@
 //   benchtimer each <command line> [<command line> ...]
 //       starts each command line in turn and waits for it; the time of all
 //   benchtimer svcstop <service>
-//       asks the service to stop and waits for "stopped"; prints the performance
-//       counter at that moment and its frequency, for comparison with times
-//       that other programs of the prefix logged
+//       asks the service to stop and waits for "stopped"; prints the tick count
+//       at that moment, for comparison with the ends that the stand-in server
+//       logs
 //
 //===----------------------------------------------------------------------===//
 #include "ScopedHandle.h"
@@ -220,9 +220,7 @@ int serviceStop(char** argv) {
             throw Failure{"the service did not stop in time"};
         Sleep(1);
     }
-    LARGE_INTEGER frequency;
-    QueryPerformanceFrequency(&frequency);
-    std::printf("%lld %lld\n", now(), frequency.QuadPart);
+    std::printf("%lu\n", GetTickCount());
     return 0;
 }
 

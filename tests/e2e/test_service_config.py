@@ -33,6 +33,8 @@ class ConfigurationTest(ServiceTestCase):
             ("empty file", b"", b""),
             ("missing file", None, b""),
             ("longer than any buffer", batch(long_command + b"%1"), long_command),
+            ("Ctrl-Z after the fourth line, as old editors saved it", b"a\r\nb\r\nc\r\nrun.exe z\x1a",
+             b"run.exe z"),
         ]
         for name, start_bat, expected in cases:
             with self.subTest(name):
@@ -84,6 +86,16 @@ class ConfigurationTest(ServiceTestCase):
         self.assertEqual(self.p.config()["path"], r"C:\Brisnode.exe")
         self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", b"C:\0"))
         self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"nothing.exe\0"))
+
+    def test_drive_root_runs_the_commands_in_the_root_of_the_drive(self):
+        # "C:" alone names the current directory on C:, for a service the system
+        # directory; the commands belong in the root, and the value stays as it is.
+        self.install("C:\\", batch(SERVER.encode() + b" run root %1"), batch(SERVER.encode() + b" stop root"))
+        self.addCleanup(self.p.quit_server, "root")
+        self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", b"C:\0"))
+        self.assertTrue(self.p.wait_log("root", "run"))
+        self.p.brisnode(self, r"C:\Brisnode.exe", "/stop")
+        self.assertEqual([e["cwd"] for e in self.p.log("root") if "cwd" in e], ["C:\\"] * 2)
 
 
 if __name__ == "__main__":

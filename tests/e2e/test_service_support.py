@@ -59,7 +59,13 @@ class ServicePrefix:
                 with open(path, "wb") as f:
                     f.write(content)
         exe = image_dir.rstrip("\\") + "\\Brisnode.exe"
-        self.session.install(wh.dist("Brisnode.exe"), exe)
+        # Windows refuses to overwrite a program that runs. Under Wine an
+        # overwrite in place truncates the file under the running service,
+        # whose written pages then read back from the file (its critical section
+        # and handles as zeros); a new file renamed over the old one leaves the
+        # running copy its own, as Windows would.
+        fresh = self.session.install(wh.dist("Brisnode.exe"), exe + ".new")
+        os.replace(fresh, fresh[: -len(".new")])
         return exe
 
     # -- running Brisnode ----------------------------------------------------
@@ -139,8 +145,12 @@ class ServicePrefix:
         """(type, bytes) of a value in the service's key, or None."""
         return self.session.reg_value_bytes(SERVICE_KEY, name)
 
-    def set_value(self, name, text):
-        self.session.reg_add(SERVICE_KEY, name, text, "REG_SZ")
+    def set_value(self, name, text, type="REG_SZ"):
+        """text is the data as reg add takes it: a number for REG_DWORD, hex for REG_BINARY."""
+        self.session.reg_add(SERVICE_KEY, name, str(text), type)
+
+    def delete_value(self, name):
+        self.session.reg_delete(SERVICE_KEY, name)
 
     # -- the stand-in server -------------------------------------------------
 

@@ -51,6 +51,9 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     FUZZ_CHECK(whole.size() <= static_cast<std::size_t>(end - line));
     FUZZ_CHECK(std::memcmp(whole.c_str(), line, whole.size()) == 0);
     FUZZ_CHECK(std::memchr(whole.c_str(), '\n', whole.size()) == nullptr);
+    // Ctrl-Z ends the file, as for a file read as text.
+    if (const void* endOfText = std::memchr(file, 0x1A, fileSize))
+        FUZZ_CHECK(whole.size() == 0 || line + whole.size() <= static_cast<const char*>(endOfText));
     if (isLeadByte == noLeadBytes)
         FUZZ_CHECK(std::memchr(whole.c_str(), '%', whole.size()) == nullptr);
     return 0;

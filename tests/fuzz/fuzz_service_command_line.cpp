@@ -10,6 +10,17 @@
 
 namespace {
 
+struct Option {
+    const char* text;
+    ServiceCommand command;
+};
+
+// The command line's options, as administrators type them.
+const Option kOptions[] = {{"/install", ServiceCommand::Install},
+                           {"/uninstall", ServiceCommand::Uninstall},
+                           {"/start", ServiceCommand::Start},
+                           {"/stop", ServiceCommand::Stop}};
+
 bool startsWithIgnoringAsciiCase(const char* text, const char* prefix) {
     for (; *prefix != '\0'; ++text, ++prefix) {
         const char a = (*text >= 'A' && *text <= 'Z') ? static_cast<char>(*text + 32) : *text;
@@ -33,7 +44,7 @@ void checkCommandLine(const std::string& commandLine) {
     const ServiceCommand chosen = app.command();
     FUZZ_CHECK(chosen != ServiceCommand::None);
     bool prefixed = false;
-    for (const CommandOption& option : optionTable) {
+    for (const Option& option : kOptions) {
         if (startsWithIgnoringAsciiCase(tail, option.text)) {
             FUZZ_CHECK(chosen == option.command);
             prefixed = true;

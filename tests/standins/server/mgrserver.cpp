@@ -1,10 +1,14 @@
 // mgrserver: stands in for the manager server in the service's end-to-end tests.
 //
-//   mgrserver run <tag> [ignore-stop] [exit-after <ms>]
+//   mgrserver run <tag> [ignore-stop] [exit-after <ms> | exit-once <ms>] [code <n>] [say]
 //       runs until "stop <tag>" (unless told to ignore it), "quit <tag>", or
-//       for <ms> when told to end by itself;
-//   mgrserver stop <tag> [linger <ms>]
+//       for <ms> when told to end by itself, then with exit code <n> (0 unless
+//       given); exit-once ends by itself only the first time a server of that
+//       tag runs (it leaves <tag>.once beside the log);
+//   mgrserver stop <tag> [linger <ms>] [say]
 //       tells the server of that tag to stop, then stays <ms> before it ends;
+//   say: writes one line to standard output and one to standard error, each
+//       naming the mode, the tag and the handle;
 //   mgrserver quit <tag>
 //       ends a server whatever it was told; exit code 1 when none ran;
 //   mgrserver alive <tag>
@@ -14,11 +18,10 @@
 //       can open it meanwhile; logs "hold" once the file is held.
 //
 // Every start appends one line to the log beside the executable (the file
-// name with ".log" for ".exe"), fields apart by tabs: the mode, the process id, the current
-// directory and the whole command line, so that a test sees where and how the
-// service started it. A run appends a second line when it ends. Anything else
-// on the command line is logged as "unexpected". An end line also holds the
-// performance counter at the end (t=).
+// name with ".log" for ".exe"), fields apart by tabs: the mode, the process id,
+// the tick count, the current directory and the whole command line, so that a
+// test sees where, when and how the service started it. A run appends a second
+// line when it ends. Anything else on the command line is logged as "unexpected".
 #include "win32/ScopedHandle.h"
 
 #include <cstdio>
@@ -42,19 +45,15 @@ void logStart(const char* mode, const char* tag) {
     char directory[MAX_PATH] = "";
     GetCurrentDirectoryA(sizeof directory, directory);
     char line[2048];
-    std::snprintf(line, sizeof line, "%s\ttag=%s\tpid=%lu\tcwd=%s\tcmdline=%s\r\n", mode, tag,
-                  GetCurrentProcessId(), directory, GetCommandLineA());
+    std::snprintf(line, sizeof line, "%s\ttag=%s\tpid=%lu\tms=%lu\tcwd=%s\tcmdline=%s\r\n", mode,
+                  tag, GetCurrentProcessId(), GetTickCount(), directory, GetCommandLineA());
     logLine(line);
 }
 
-// The end carries the performance counter, which the prefix's processes share,
-// so that a benchmark can tell how long the service took to report it.
 void logEnd(const char* mode, const char* tag, const char* how) {
     char line[512];
-    LARGE_INTEGER counter;
-    QueryPerformanceCounter(&counter);
-    std::snprintf(line, sizeof line, "%s-end\ttag=%s\tpid=%lu\thow=%s\tt=%lld\r\n", mode, tag,
-                  GetCurrentProcessId(), how, counter.QuadPart);
+    std::snprintf(line, sizeof line, "%s-end\ttag=%s\tpid=%lu\tms=%lu\thow=%s\r\n", mode, tag,
+                  GetCurrentProcessId(), GetTickCount(), how);
     logLine(line);
 }
 
@@ -64,7 +63,30 @@ void eventName(char (&name)[256], const char* kind, const char* tag) {
     std::snprintf(name, sizeof name, "Global\\BrisnodeStandin%s-%s", kind, tag);
 }
 
-int run(const char* tag, bool ignoreStop, DWORD lifetime) {
+void say(const char* mode, const char* tag) {
+    const struct {
+        DWORD id;
+        const char* name;
+    } handles[] = {{STD_OUTPUT_HANDLE, "standard output"}, {STD_ERROR_HANDLE, "standard error"}};
+    for (const auto& handle : handles) {
+        char line[256];
+        std::snprintf(line, sizeof line, "mgrserver %s %s on its %s\r\n", mode, tag, handle.name);
+        DWORD written = 0;
+        WriteFile(GetStdHandle(handle.id), line, static_cast<DWORD>(std::strlen(line)), &written,
+                  nullptr);
+    }
+}
+
+// True the first time only for each tag: the marker file is created once.
+bool firstRun(const char* tag) {
+    char marker[MAX_PATH + 64];
+    std::snprintf(marker, sizeof marker, "%s.%s.once", logPath, tag);
+    UniqueFileHandle file(
+        CreateFileA(marker, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    return static_cast<bool>(file);
+}
+
+int run(const char* tag, bool ignoreStop, DWORD lifetime, int exitCode) {
     char stopName[256];
     char quitName[256];
     eventName(stopName, "Stop", tag);
@@ -82,7 +104,7 @@ int run(const char* tag, bool ignoreStop, DWORD lifetime) {
            woke == WAIT_OBJECT_0       ? "quit"
            : woke == WAIT_OBJECT_0 + 1 ? "stop"
                                        : "self");
-    return 0;
+    return woke == WAIT_TIMEOUT ? exitCode : 0;
 }
 
 int signal(const char* kind, const char* tag) {
@@ -134,20 +156,37 @@ int main(int argc, char** argv) {
         bool ignoreStop = false;
         DWORD milliseconds = 0;
         bool timed = false;
+        bool once = false;
+        bool speak = false;
+        int exitCode = 0;
         for (int i = 3; i < argc; ++i) {
             if (std::strcmp(argv[i], "ignore-stop") == 0) {
                 ignoreStop = true;
+            } else if (std::strcmp(argv[i], "say") == 0) {
+                speak = true;
             } else if ((std::strcmp(argv[i], "exit-after") == 0 ||
+                        std::strcmp(argv[i], "exit-once") == 0 ||
                         std::strcmp(argv[i], "linger") == 0) &&
                        i + 1 < argc) {
+                once = std::strcmp(argv[i], "exit-once") == 0;
                 milliseconds = static_cast<DWORD>(std::strtoul(argv[++i], nullptr, 10));
                 timed = true;
+            } else if (std::strcmp(argv[i], "code") == 0 && i + 1 < argc) {
+                exitCode = std::atoi(argv[++i]);
             }
         }
+        if (speak)
+            say(mode, tag);
+        if (once && std::strcmp(mode, "run") == 0)
+            timed = firstRun(tag);
         if (std::strcmp(mode, "run") == 0)
             // A server told to ignore its stop still ends after two minutes, so
             // that no test leaves it behind for ever.
-            return run(tag, ignoreStop, timed ? milliseconds : ignoreStop ? 120000 : INFINITE);
+            return run(tag, ignoreStop,
+                       timed        ? milliseconds
+                       : ignoreStop ? 120000
+                                    : INFINITE,
+                       exitCode);
         if (std::strcmp(mode, "stop") == 0)
             return stop(tag, milliseconds);
         if (std::strcmp(mode, "quit") == 0)

@@ -49,6 +49,7 @@ int status() {
     std::printf("type 0x%lx\n", record.dwServiceType);
     std::printf("accepted 0x%lx\n", record.dwControlsAccepted);
     std::printf("exitcode %lu\n", record.dwWin32ExitCode);
+    std::printf("specific %lu\n", record.dwServiceSpecificExitCode);
     return 0;
 }
 

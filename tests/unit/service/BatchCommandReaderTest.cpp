@@ -83,7 +83,17 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{"LeadByteBeforeNewlineEndsTheLine", kHead + "run\x81\r\nx\r\n", "run\x81",
                   shiftJisLeadByte},
         BatchCase{"NulBytesAreKept", kHead + std::string("a\0b", 3) + "\r\n",
-                  std::string("a\0b", 3), noLeadBytes}),
+                  std::string("a\0b", 3), noLeadBytes},
+        // Ctrl-Z ends a file read as text, as old editors saved it.
+        BatchCase{"CtrlZAfterTheFourthLineEndsTheFile", kHead + "server.exe\x1a", "server.exe",
+                  noLeadBytes},
+        BatchCase{"CtrlZInTheFourthLineEndsIt", kHead + "server.exe\x1a -x\r\n", "server.exe",
+                  noLeadBytes},
+        BatchCase{"CtrlZBeforeTheFourthLineLeavesFewerLines", "a\r\nb\x1a\r\nc\r\nfour\r\n", "",
+                  noLeadBytes},
+        BatchCase{"CarriageReturnBeforeCtrlZIsKept", kHead + "run\r\x1a\n", "run\r", noLeadBytes},
+        BatchCase{"CtrlZAfterALeadByteStillEndsTheFile", kHead + "run\x81\x1a%x", "run\x81",
+                  shiftJisLeadByte}),
     [](const testing::TestParamInfo<BatchCase>& info) { return std::string(info.param.name); });
 
 TEST(BatchCommandReaderTest, AsksForNoMoreOnceTheCommandIsComplete) {

@@ -86,21 +86,6 @@ TEST(ServiceAppTest, HasNoCommandBeforeSelection) {
     EXPECT_EQ(app.command(), ServiceCommand::None);
 }
 
-TEST(ServiceAppTest, CommandCodesAreThoseOfTheOptionTable) {
-    struct Row {
-        const char* text;
-        std::int32_t code;
-    };
-    const Row expected[] = {{"/install", 1}, {"/uninstall", 2}, {"/start", 3}, {"/stop", 4}};
-    ASSERT_EQ(sizeof optionTable / sizeof optionTable[0], 4u);
-    for (std::size_t i = 0; i < 4; ++i) {
-        EXPECT_STREQ(optionTable[i].text, expected[i].text) << "row " << i;
-        EXPECT_EQ(static_cast<std::int32_t>(optionTable[i].command), expected[i].code)
-            << "row " << i;
-    }
-    EXPECT_EQ(static_cast<std::int32_t>(ServiceCommand::Run), 5);
-}
-
 struct CommandLineCase {
     const char* name;
     const char* commandLine;

@@ -8,13 +8,6 @@
 
 namespace {
 
-TEST(GrowingTextTest, EmptyTextIsAnEmptyString) {
-    GrowingText text;
-    EXPECT_STREQ(text.c_str(), "");
-    EXPECT_EQ(text.size(), 0u);
-    EXPECT_FALSE(text.failed());
-}
-
 TEST(GrowingTextTest, HoldsEveryByteAppendedAndStaysTerminated) {
     GrowingText text;
     std::string expected;

@@ -41,6 +41,55 @@ INSTANTIATE_TEST_SUITE_P(
         DirectoryCase{"LeadByteLastInThePath", "C:\\d\\x\x95", shiftJisLeadByte, "C:\\d"}),
     [](const testing::TestParamInfo<DirectoryCase>& info) { return std::string(info.param.name); });
 
+TEST(BareDriveTest, OnlyADriveLetterAndColonAloneIsABareDrive) {
+    for (const char* bare : {"C:", "c:", "Z:"})
+        EXPECT_TRUE(isBareDrive(bare)) << bare;
+    for (const char* other : {"C:\\", "C:\\svc", "C:svc", "", "C", "1:", "CC:", "\\\\srv\\share"})
+        EXPECT_FALSE(isBareDrive(other)) << other;
+}
+
+struct FromDirectoryCase {
+    const char* name;
+    const char* directory;
+    std::string path;
+    std::size_t resultSize;
+    std::string expected; // empty: does not fit
+};
+
+class PathFromDirectoryTest : public testing::TestWithParam<FromDirectoryCase> {};
+
+TEST_P(PathFromDirectoryTest, TakesRelativePathsFromTheDirectory) {
+    const FromDirectoryCase& c = GetParam();
+    std::string result(c.resultSize + 8, '#');
+    EXPECT_EQ(pathFromDirectory(c.directory, c.path.c_str(), &result[0], c.resultSize),
+              !c.expected.empty());
+    EXPECT_STREQ(result.c_str(), c.expected.c_str());
+    EXPECT_EQ(result.substr(c.resultSize), std::string(8, '#')) << "written past the buffer";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, PathFromDirectoryTest,
+    testing::Values(
+        FromDirectoryCase{"Relative", "C:\\Veltra", "logs\\server.log", 260,
+                          "C:\\Veltra\\logs\\server.log"},
+        FromDirectoryCase{"RelativeAtADriveRoot", "C:", "server.log", 260, "C:\\server.log"},
+        FromDirectoryCase{"DriveAndRoot", "C:\\Veltra", "D:\\logs\\server.log", 260,
+                          "D:\\logs\\server.log"},
+        FromDirectoryCase{"DriveWithoutRootStandsAsItIs", "C:\\Veltra", "D:server.log", 260,
+                          "D:server.log"},
+        FromDirectoryCase{"RootOfTheCurrentDrive", "C:\\Veltra", "\\logs\\server.log", 260,
+                          "\\logs\\server.log"},
+        FromDirectoryCase{"Unc", "C:\\Veltra", "\\\\host\\share\\server.log", 260,
+                          "\\\\host\\share\\server.log"},
+        FromDirectoryCase{"Slash", "C:\\Veltra", "/logs/server.log", 260, "/logs/server.log"},
+        FromDirectoryCase{"NoDirectory", "", "server.log", 260, "server.log"},
+        FromDirectoryCase{"JustFits", "C:\\V", "abcd", 10, "C:\\V\\abcd"},
+        FromDirectoryCase{"OneTooLong", "C:\\V", "abcde", 10, ""},
+        FromDirectoryCase{"AbsoluteTooLong", "C:", "C:\\" + std::string(300, 'x'), 260, ""}),
+    [](const testing::TestParamInfo<FromDirectoryCase>& info) {
+        return std::string(info.param.name);
+    });
+
 struct RegistrationCase {
     const char* name;
     std::string path;

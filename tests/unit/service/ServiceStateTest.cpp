@@ -4,7 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -112,26 +117,56 @@ INSTANTIATE_TEST_SUITE_P(
                                   {Event::Begin, false, false, kStartPending}}}),
     [](const testing::TestParamInfo<SequenceCase>& info) { return std::string(info.param.name); });
 
-// The handler's controls and the service thread's stopped report may come in
-// any order. Whatever the order, once stopped has been reported no other
-// state is reported after it.
-TEST(ServiceStateTest, StoppedStaysTheLastReportInEveryInterleaving) {
-    const std::vector<Event> handlerEvents = {Event::StopControl, Event::Interrogate,
-                                              Event::StopControl};
-    const std::size_t slots = handlerEvents.size() + 1;
-    for (std::size_t stoppedAt = 0; stoppedAt < slots; ++stoppedAt) {
-        ServiceState state;
+struct Recorder {
+    std::vector<StatusReport> reports;
+};
+
+void record(const StatusReport& report, void* context) {
+    // A slow report leaves the other thread time to change the state between
+    // this report's change and its record: only the lock keeps it out.
+    if (report.state != kStopped)
+        std::this_thread::sleep_for(std::chrono::microseconds(50));
+    static_cast<Recorder*>(context)->reports.push_back(report);
+}
+
+// The service's thread reports running and stopped while the dispatcher's
+// thread sends controls, on real threads, as the program runs them.
+TEST(ReportedServiceStateTest, StoppedIsReportedOnceAndLastWhileControlsArrive) {
+    constexpr std::uint32_t kServiceSpecificError = 1066;
+    for (int round = 0; round < 100; ++round) {
+        std::mutex lock;
+        Recorder recorder;
+        ReportedServiceState<std::mutex> state(lock, record, &recorder);
+        std::atomic<bool> go{false};
+        std::atomic<bool> serviceDone{false};
+        std::thread handler([&] {
+            while (!go) {
+            }
+            // A few controls more once the service's thread is done.
+            for (int sent = 0, after = 0; after < 3; ++sent) {
+                if (serviceDone)
+                    ++after;
+                state.control(sent % 2 == 0 ? kControlStop : kInterrogate);
+            }
+        });
+        go = true;
         state.begin();
-        ASSERT_TRUE(state.markRunning());
-        std::vector<std::uint32_t> reported;
-        std::size_t handlerIndex = 0;
-        for (std::size_t slot = 0; slot < slots; ++slot) {
-            const Event event = slot == stoppedAt ? Event::Stopped : handlerEvents[handlerIndex++];
-            if (apply(state, event).report)
-                reported.push_back(state.current());
-        }
-        ASSERT_FALSE(reported.empty());
-        EXPECT_EQ(reported.back(), kStopped) << "stopped reported in slot " << stoppedAt;
+        state.markRunning();
+        state.markStopped(kServiceSpecificError, 7);
+        serviceDone = true;
+        handler.join();
+
+        const std::vector<StatusReport>& reports = recorder.reports;
+        ASSERT_FALSE(reports.empty());
+        EXPECT_EQ(reports.back().state, kStopped) << "round " << round;
+        EXPECT_EQ(reports.back().win32ExitCode, kServiceSpecificError);
+        EXPECT_EQ(reports.back().serviceSpecificExitCode, 7u);
+        const auto stoppedReports =
+            std::count_if(reports.begin(), reports.end(),
+                          [](const StatusReport& report) { return report.state == kStopped; });
+        EXPECT_EQ(stoppedReports, 1) << "round " << round;
+        for (std::size_t i = 0; i + 1 < reports.size(); ++i)
+            EXPECT_EQ(reports[i].win32ExitCode, 0u) << "round " << round << ", report " << i;
     }
 }
 
