@@ -162,6 +162,15 @@ class ListModeTest(unittest.TestCase):
         jdk, = self.runs_of(JDK_EXE)
         self.assertEqual(jdk["classfile"], spaced + "QvxVersion.class")
 
+    def test_a_user_without_administrative_rights_finds_the_registered_kinds(self):
+        # Everyone may only read the JavaSoft keys, as a standard user may under
+        # HKEY_LOCAL_MACHINE\SOFTWARE on Windows.
+        self.install_vm(JDK_EXE)
+        self.install_vm(JRE_EXE)
+        self.s.driver("regaccess", "HKLM", "Software\\JavaSoft", "read")
+        self.addCleanup(self.s.driver, "regaccess", "HKLM", "Software\\JavaSoft", "full")
+        self.assertEqual(self.list_mode(), "2\r\nYES %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE))
+
     def test_a_vm_that_hangs_is_given_up_after_twenty_seconds_and_left_running(self):
         self.install_vm(JRE_EXE, "hang=1")
         started = time.monotonic()
