@@ -4,6 +4,7 @@ and started under the chosen VM, the cancel confirmation, and a payload whose
 installer cannot be written."""
 
 import os
+import re
 import unittest
 
 import launcher_rig as rig
@@ -22,6 +23,29 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava"
 # More than two copy buffers' worth, so that the copy takes several read/write pairs.
 INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
+
+
+TRACE_LINE = re.compile(r"^([0-9a-f]+):trace:(?:ole|imm):(\w+) ?(.*)$")
+
+
+def apartment_calls(trace):
+    """What the launcher's main thread did about its COM apartment, in order, as
+    Wine traces it: ("CoInitializeEx", threading model), ("CoUninitialize", ""),
+    and ("implicit", "") where Wine's input method code enters an apartment for a
+    thread by itself when the thread creates windows. The trace's first line is
+    the main thread loading its libraries."""
+    lines = [m.groups() for m in map(TRACE_LINE.match, trace.decode("latin-1").splitlines()) if m]
+    calls = []
+    for thread, name, arguments in lines:
+        if thread != lines[0][0]:
+            continue
+        if name == "imm_coinit_thread":
+            calls.append(("implicit", ""))
+        elif name == "CoInitializeEx" and not arguments.startswith("Initializing"):
+            calls.append((name, arguments.rpartition(", ")[2]))
+        elif name == "CoUninitialize" and not arguments.startswith("Releasing"):
+            calls.append((name, ""))
+    return calls
 
 
 class VmChoiceDialogTest(unittest.TestCase):
@@ -211,6 +235,22 @@ class VmChoiceDialogTest(unittest.TestCase):
                 for name, data in others.items():
                     self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data, name)
                 self.assertFalse(os.path.exists(os.path.join(self.rig.temp, "QvxVersion.class")))
+
+    def test_the_dialogs_run_in_a_single_threaded_com_apartment_that_is_left_at_the_end(self):
+        # The shell's folder browser wants one on the thread that calls it; the
+        # launcher enters it before its first window, not only through Wine.
+        self.rig.install_vm(JDK)
+        process = self.s.spawn([self.exe], env={"WINEDEBUG": "trace+ole,trace+imm"})
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.s.wait_window(CAPTION, "dialog", timeout=30)
+        self.wait_choice()
+        self.assertEqual(apartment_calls(process.stderr)[:1], [("CoInitializeEx", "0x2")])
+        self.s.press(CAPTION, IDCANCEL, "dialog")
+        self.s.wait_window(CAPTION, "msgbox")
+        self.s.press(CAPTION, IDYES, "msgbox")
+        self.assertEqual(process.wait(30), 0)
+        calls = [name for name, _ in apartment_calls(process.stderr)]
+        self.assertEqual(calls.count("CoUninitialize"), calls.count("CoInitializeEx"), calls)
 
     def test_an_installer_that_cannot_be_written_ends_the_run_silently(self):
         reserved = self.rig.launcher(self.records[:2] + [pl.record("setup.class", INSTALLER, reserved=1)])
