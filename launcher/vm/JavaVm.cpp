@@ -136,6 +136,14 @@ int JdkVm::runClass(const char* classDirectory, const char* className, const cha
     return result;
 }
 
+FoundVm::FoundVm(const char* fullPath) {
+    copyText(path, fullPath);
+}
+
+bool FoundVm::locate() {
+    return path[0] != '\0';
+}
+
 bool JreVm::matchExecutable(const char* fullPath, const char* fileName) {
     return adoptWhenNamed("jre.exe", fullPath, fileName);
 }
