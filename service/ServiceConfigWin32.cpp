@@ -4,18 +4,12 @@
 
 #include "BatchCommand.h"
 #include "RegistryText.h"
+#include "win32/RegistryKey.h"
 
 #include <cstring>
 
 bool openServiceKey(UniqueRegistryKey& key) {
-    // A failed RegOpenKeyExA leaves no promise about its out handle, so only a
-    // key that really opened is handed to the owner.
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kServiceKeyPath, 0, KEY_ALL_ACCESS, &opened) !=
-        ERROR_SUCCESS)
-        return false;
-    key.reset(opened);
-    return true;
+    return openRegistryKey(HKEY_LOCAL_MACHINE, kServiceKeyPath, KEY_ALL_ACCESS, key);
 }
 
 bool writeServiceValue(const char* valueName, const char* text) {

@@ -35,3 +35,12 @@ bool formatText(char* out, std::size_t size, const char* format, std::va_list ar
     out[size - 1] = '\0';
     return written >= 0 && static_cast<std::size_t>(written) < size;
 }
+
+bool equalsIgnoringCase(const char* a, const char* b) {
+    for (;; ++a, ++b) {
+        if (asciiLower(*a) != asciiLower(*b))
+            return false;
+        if (*a == '\0')
+            return true;
+    }
+}

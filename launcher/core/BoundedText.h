@@ -27,6 +27,10 @@ inline char asciiLower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
+// Equal texts, letter case of ASCII letters aside. Unlike lstrcmpiA this does not
+// follow the user's locale: in a Turkish one "I" and "i" are not each other's case.
+bool equalsIgnoringCase(const char* a, const char* b);
+
 template <std::size_t N> bool copyText(char (&out)[N], const char* text) {
     return copyText(out, N, text);
 }

@@ -1,13 +1,15 @@
 #include "FileSystem.h"
 
-#include "ScopedHandle.h"
+#include "RegistryKey.h"
 
 #include <cstring>
 
 bool readRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
-                        DWORD size) {
+                        DWORD size, REGSAM view) {
+    // Opened for querying only: a user without administrative rights is refused
+    // write access under HKEY_LOCAL_MACHINE, and reading needs none.
     UniqueRegistryKey key;
-    if (RegOpenKeyExA(root, subkey, 0, KEY_ALL_ACCESS, key.put()) != ERROR_SUCCESS)
+    if (!openRegistryKey(root, subkey, KEY_QUERY_VALUE | view, key))
         return false;
     DWORD stored = size;
     if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),

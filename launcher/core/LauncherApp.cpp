@@ -13,6 +13,23 @@ namespace {
 
 LauncherApp theApp;
 
+// The folder browser and ShellExecuteA of the no-VM dialog want COM on the
+// calling thread, the browser in a single-threaded apartment. A thread that
+// cannot have it still shows the dialogs: the shell then makes do without.
+class ComApartment {
+public:
+    ComApartment() : entered_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)) {}
+    ~ComApartment() {
+        if (SUCCEEDED(entered_))
+            CoUninitialize();
+    }
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+
+private:
+    HRESULT entered_;
+};
+
 } // namespace
 
 LauncherApp& app() {
@@ -42,6 +59,7 @@ void LauncherApp::runInteractive() {
         MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
         return;
     }
+    ComApartment apartment;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc, 0);
     raiseHeldFailure();
 }

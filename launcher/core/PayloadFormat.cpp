@@ -39,15 +39,6 @@ bool MemorySource::read(void* buffer, std::uint32_t count) {
 
 namespace {
 
-bool equalsIgnoringCase(const char* a, const char* b) {
-    for (;; ++a, ++b) {
-        if (asciiLower(*a) != asciiLower(*b))
-            return false;
-        if (*a == '\0')
-            return true;
-    }
-}
-
 bool readUInt32(PayloadSource& source, std::uint32_t& value) {
     unsigned char bytes[4];
     if (!source.read(bytes, 4))

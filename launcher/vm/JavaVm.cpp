@@ -15,10 +15,6 @@ constexpr DWORD kRunTimeoutMs = 20000;
 constexpr char kOutputFile[] = "\\stdout.tmp";
 constexpr char kProbeClass[] = "QvxVersion";
 
-bool sameIgnoringCase(const char* a, const char* b) {
-    return lstrcmpiA(a, b) == 0;
-}
-
 // Keeps the working directory that a run changes, and puts it back.
 class WorkingDirectory {
 public:
@@ -37,7 +33,7 @@ private:
 
 bool JavaVm::adoptWhenNamed(const char* executableName, const char* fullPath,
                             const char* fileName) {
-    if (!sameIgnoringCase(fileName, executableName))
+    if (!equalsIgnoringCase(fileName, executableName))
         return false;
     return copyText(path, fullPath);
 }
@@ -138,6 +134,14 @@ int JdkVm::runClass(const char* classDirectory, const char* className, const cha
     int result = run(tail, environment.get());
     saved.restore();
     return result;
+}
+
+FoundVm::FoundVm(const char* fullPath) {
+    copyText(path, fullPath);
+}
+
+bool FoundVm::locate() {
+    return path[0] != '\0';
 }
 
 bool JreVm::matchExecutable(const char* fullPath, const char* fileName) {

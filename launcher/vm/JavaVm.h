@@ -2,8 +2,8 @@
 //
 // A JavaVm record stands for one kind of Java VM: where that kind is installed,
 // how its executable is recognised, and how a class is started under it. The
-// three kinds differ only in those; the runner and the requirement check are
-// shared.
+// three classic kinds differ only in those; the runner and the requirement
+// check are shared. Every further VM the search finds is a java.exe.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -60,6 +60,16 @@ public:
     bool matchExecutable(const char* fullPath, const char* fileName) override;
     bool locate() override;
     int runClass(const char* classDirectory, const char* className, const char* arguments) override;
+};
+
+// A java.exe found beyond the classic kinds' places (a registry key of today's
+// Java, JAVA_HOME, PATH), kept under its full path and run as the development
+// kit's java.exe is.
+class FoundVm : public JdkVm {
+public:
+    explicit FoundVm(const char* fullPath);
+    // Its place is where the search found it: nothing to look up again.
+    bool locate() override;
 };
 
 // The exit status with which the probe class accepts a VM.

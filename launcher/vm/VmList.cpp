@@ -1,10 +1,49 @@
 #include "VmList.h"
 
 #include "BoundedText.h"
+#include "FileSystem.h"
+#include "VmPlaces.h"
 #include "VmReport.h"
 
 #include <cstdio>
 #include <new>
+
+namespace {
+
+// Takes the java.exe paths that the places offer into the free slots: each
+// under its full path, when the file is there and no earlier place (a classic
+// kind included) found the same executable.
+class FurtherVms : public VmPathSink {
+public:
+    explicit FurtherVms(VmList& list) : list_(list) {
+        for (std::size_t slot = 0; slot < VmList::kClassicKinds; ++slot) {
+            JavaVm* vm = list.slot(slot);
+            char full[kMaxPath];
+            if (vm != nullptr && vm->path[0] != '\0')
+                roster_.add(fullPathOf(vm->path, full) ? full : vm->path);
+        }
+    }
+
+    bool offer(const char* path) override {
+        char full[kMaxPath];
+        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) && fileExists(full) &&
+            roster_.add(full))
+            list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
+        return !roster_.full();
+    }
+
+private:
+    static bool fullPathOf(const char* path, char (&full)[kMaxPath]) {
+        DWORD length = GetFullPathNameA(path, sizeof full, full, nullptr);
+        return length > 0 && length < sizeof full;
+    }
+
+    VmList& list_;
+    VmRoster roster_;
+    std::size_t nextSlot_ = VmList::kClassicKinds;
+};
+
+} // namespace
 
 void VmList::create() {
     slots[0].reset(new (std::nothrow) JdkVm);
@@ -18,6 +57,13 @@ void VmList::locateAll() {
             vm->locate();
 }
 
+void VmList::locateFurther() {
+    FurtherVms further(*this);
+    if (offerRegisteredVms(0, further) && offerRegisteredVms(kOtherRegistryView, further) &&
+        offerJavaHome(further))
+        offerSearchPath(further);
+}
+
 void VmList::qualifyAll(const char* requirement) {
     for (auto& vm : slots)
         if (vm && vm->path[0] != '\0')
@@ -27,6 +73,7 @@ void VmList::qualifyAll(const char* requirement) {
 void VmList::search(const char* requirement) {
     create();
     locateAll();
+    locateFurther();
     qualifyAll(requirement);
 }
 

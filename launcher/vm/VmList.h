@@ -1,19 +1,22 @@
-//===- VmList.h - The five candidate slots --------------------------------===//
+//===- VmList.h - The candidate slots -------------------------------------===//
 //
-// One record per VM kind, in slots 0 to 2 (slots 3 and 4 stay empty). The slot
-// index is how the dialogs name a candidate.
+// One record per classic VM kind in slots 0 to 2, found or not, then every
+// further java.exe the search finds, from slot 3 on, at most kMaxVms found VMs
+// in all. The slot index is how the dialogs name a candidate.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include "JavaVm.h"
+#include "VmRoster.h"
 
 #include <cstddef>
 #include <memory>
 
 class VmList {
 public:
-    static constexpr std::size_t kSlots = 5;
+    static constexpr std::size_t kClassicKinds = 3;
+    static constexpr std::size_t kSlots = kClassicKinds + kMaxVms;
 
     VmList() = default;
     virtual ~VmList() = default;
@@ -22,6 +25,9 @@ public:
 
     void create();
     void locateAll();
+    // After the classic kinds: every further java.exe from the JavaSoft keys of
+    // both registry views, JAVA_HOME and PATH, each executable once.
+    void locateFurther();
     void qualifyAll(const char* requirement);
     void search(const char* requirement);
     void searchAndReport(const char* requirement);

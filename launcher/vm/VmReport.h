@@ -6,6 +6,8 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "VmRoster.h"
+
 #include <cstddef>
 
 struct ReportEntry {
@@ -13,8 +15,8 @@ struct ReportEntry {
     const char* path;
 };
 
-// Room for the count line and five lines of a path each.
-constexpr std::size_t kMaxReport = 5 * 270 + 16;
+// Room for the count line and a line for each of kMaxVms paths of the longest.
+constexpr std::size_t kMaxReport = kMaxVms * (4 + kMaxPath) + 16;
 
 // Writes the report into out; false, and out empty, when it does not fit.
 bool formatReport(const ReportEntry* entries, std::size_t count, char* out, std::size_t size);

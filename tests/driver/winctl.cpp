@@ -2,16 +2,18 @@
 //
 // A console program that the end-to-end tests run inside a Wine prefix, next to
 // the program under test: it finds top-level windows by caption and kind, reads
-// their controls, presses buttons and types keys the way a user would, and reads
+// their controls, presses buttons and types keys the way a user would, reads
 // registry values and the temporary directory as programs of that prefix see
-// them. Every answer is plain lines on stdout; failures exit non-zero with a
-// message on stderr. Nothing here knows the programs under test.
+// them, and narrows the access rights of registry keys. Every answer is plain
+// lines on stdout; failures exit non-zero with a message on stderr. Nothing here
+// knows the programs under test.
 //
 //===----------------------------------------------------------------------===//
 
 #include "ScopedHandle.h"
 #include "WindowsApi.h"
 
+#include <sddl.h>
 #include <tlhelp32.h>
 
 #include <cstdio>
@@ -560,6 +562,42 @@ int commandRegValue(const Options& options) {
     return 0;
 }
 
+// Gives Everyone either only the rights a user without administrative rights has
+// under HKEY_LOCAL_MACHINE\SOFTWARE (read) or every right (full), on the key and
+// on every key below it. The owner keeps the right to change this back.
+void setKeyAccess(HKEY parent, const std::string& subkey, const char* descriptor) {
+    UniqueRegistryKey key;
+    LONG status = RegOpenKeyExA(parent, subkey.c_str(), 0, KEY_READ | WRITE_DAC, key.put());
+    if (status != ERROR_SUCCESS)
+        throw Failure{"RegOpenKeyExA failed: " + number(status) + " for " + subkey};
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(descriptor, SDDL_REVISION_1,
+                                                              &security, nullptr))
+        throw Failure{"bad security descriptor: " + number(GetLastError())};
+    status = RegSetKeySecurity(key.get(), DACL_SECURITY_INFORMATION, security);
+    LocalFree(security);
+    if (status != ERROR_SUCCESS)
+        throw Failure{"RegSetKeySecurity failed: " + number(status) + " for " + subkey};
+    for (DWORD index = 0;; ++index) {
+        char name[256];
+        DWORD length = sizeof name;
+        if (RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS)
+            break;
+        setKeyAccess(key.get(), name, descriptor);
+    }
+}
+
+int commandRegAccess(const Options& options) {
+    needArgs(options, 4, "regaccess <HKLM|HKCU|HKCR|HKU> <subkey> read|full");
+    const std::string& level = options.positional[3];
+    if (level != "read" && level != "full")
+        throw Failure{"regaccess gives read or full access, not " + level};
+    setKeyAccess(registryRoot(options.positional[1]), options.positional[2],
+                 level == "read" ? "D:P(A;;KR;;;WD)" : "D:P(A;;KA;;;WD)");
+    return 0;
+}
+
 int commandCurrentDirectory(const Options& options) {
     needArgs(options, 1, "cwd");
     char buffer[MAX_PATH + 1] = {};
@@ -703,14 +741,15 @@ int run(int argc, char** argv) {
                                        {"temppath", commandTempPath},
                                        {"cwd", commandCurrentDirectory},
                                        {"count", commandCount},
-                                       {"exec", commandExec}};
+                                       {"exec", commandExec},
+                                       {"regaccess", commandRegAccess}};
     Options options = parseOptions(argc, argv);
     if (!options.positional.empty())
         for (const Command& command : commands)
             if (options.positional[0] == command.name)
                 return command.handler(options);
     throw Failure{"usage: winctl wait|gone|list|controls|text|press|key|settext|check|rect|combo|"
-                  "select|regvalue|temppath|cwd|count|exec ..."};
+                  "select|regvalue|regaccess|temppath|cwd|count|exec ..."};
 }
 
 } // namespace

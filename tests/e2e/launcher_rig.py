@@ -22,6 +22,10 @@ Kind = namedtuple("Kind", "name key executable slot")
 JDK = Kind("jdk", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Development Kit", "java.exe", 0)
 JRE = Kind("jre", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\Java Runtime Environment", "jre.exe", 1)
 JVIEW = Kind("jview", None, "jview.exe", 2)
+# The keys of today's Java: their java.exe files follow the classic kinds, from
+# slot 3 on in the order the search finds them (the slot here is the first one).
+JDK_TODAY = Kind("jdk-today", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\JDK", "java.exe", 3)
+JRE_TODAY = Kind("jre-today", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\JRE", "java.exe", 3)
 
 # An installed stand-in: its Windows path as the launcher composes it, and the
 # Unix path of the executable (its .cfg, .log, .hold, .status files sit beside it).
@@ -29,6 +33,12 @@ Vm = namedtuple("Vm", "kind win unix")
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 MESSAGE_TEXT_ID = 65535
+
+
+def listed(vm):
+    """The path under which the launcher lists vm: today's VMs under their full
+    path, composed with bin where the stand-in was put in Bin (the same folder)."""
+    return vm.win if vm.kind is None or vm.kind.slot < 3 else vm.win.replace("\\Bin\\", "\\bin\\")
 
 
 def read(path):
@@ -96,17 +106,18 @@ class Rig:
             f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
         self.s.wine("reg", "import", self.s.win_path(path), check=True)
 
-    def install_vm(self, kind, home=None, program=FAKEVM, config="status=314\n"):
+    def install_vm(self, kind, home=None, program=FAKEVM, config="status=314\n", version="1.1"):
         """Puts a stand-in where kind is looked for: home\\Bin\\<exe> with the kind's
-        registry keys pointing at home (default C:\\<kind>), or jview.exe in the
-        Windows directory. config is fakevm's behaviour file (ignored by holder)."""
+        registry keys pointing at home (default C:\\<kind>) as its current version,
+        or jview.exe in the Windows directory. config is fakevm's behaviour file
+        (ignored by holder)."""
         if kind.key is None:
             win = "C:\\windows\\" + kind.executable
         else:
             home = home or "C:\\" + kind.name
             win = home + "\\Bin\\" + kind.executable
-            self._import(["[%s]" % kind.key, '"CurrentVersion"="1.1"', "",
-                          "[%s\\1.1]" % kind.key, '"JavaHome"=%s' % _reg_text(home)])
+            self._import(["[%s]" % kind.key, '"CurrentVersion"=%s' % _reg_text(version), "",
+                          "[%s\\%s]" % (kind.key, version), '"JavaHome"=%s' % _reg_text(home)])
         return self.install_program(win, program, config, kind)
 
     def install_program(self, win, program=FAKEVM, config="status=314\n", kind=None):

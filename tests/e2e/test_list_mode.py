@@ -1,6 +1,7 @@
 """List mode under Wine: which VMs the launcher finds, how it starts each with the
 probe class, and the report it prints. Stand-in VMs (tests/standins/fakevm) answer
-as each case configures them and log how they were started."""
+as each case configures them and log how they were started. After the three
+classic kinds come the java.exe files of today's registrations, JAVA_HOME and PATH."""
 
 import os
 import time
@@ -8,6 +9,7 @@ import unittest
 
 import wineharness as wh
 
+JAVASOFT = "HKLM\\Software\\JavaSoft"
 JDK_KEY = "HKLM\\Software\\JavaSoft\\Java Development Kit"
 JRE_KEY = "HKLM\\Software\\JavaSoft\\Java Runtime Environment"
 JDK_EXE = "C:\\jdk\\Bin\\java.exe"
@@ -33,6 +35,8 @@ def parse_log(text):
 
 
 class ListModeTest(unittest.TestCase):
+    installed = [JDK_EXE, JRE_EXE, JVIEW_EXE]
+
     @classmethod
     def setUpClass(cls):
         cls.s = wh.WineSession("list-mode", display=False)
@@ -45,22 +49,57 @@ class ListModeTest(unittest.TestCase):
         cls.s.close()
 
     def setUp(self):
-        self.s.reg_delete(JDK_KEY)
-        self.s.reg_delete(JRE_KEY)
-        for exe in (JDK_EXE, JRE_EXE, JVIEW_EXE):
+        for view in self.views():
+            self.s.wine("reg", "delete", JAVASOFT, "/f", *view)
+        for exe in self.installed:
             for suffix in ("", ".cfg", ".log"):
                 path = self.s.unix_path(exe) + suffix
                 if os.path.exists(path):
                     os.remove(path)
+        del self.installed[3:]
+
+    def views(self):
+        """reg's options for the registry view the launcher reads, then for the other
+        one where there is one (in a 64-bit prefix)."""
+        other = self.other_view()
+        return [self.s.reg_view] + ([other] if other else [])
+
+    def other_view(self):
+        if not self.s.win64:
+            return None
+        return ["/reg:64"] if self.s.reg_view == ["/reg:32"] else ["/reg:32"]
 
     def install_vm(self, exe, config="status=314", version="1.1", home=None):
-        self.s.install(self.fakevm, exe)
-        with open(self.s.unix_path(exe) + ".cfg", "w") as f:
-            f.write(config + "\n")
+        self.install_program(exe, config)
         key = {JDK_EXE: JDK_KEY, JRE_EXE: JRE_KEY}.get(exe)
         if key is not None:
             self.s.reg_add(key, "CurrentVersion", version)
             self.s.reg_add(key + "\\" + version, "JavaHome", home or exe.rsplit("\\", 2)[0])
+
+    def install_program(self, exe, config="status=314", program=None):
+        self.s.install(program or self.fakevm, exe)
+        self.installed.append(exe)
+        if config is not None:
+            with open(self.s.unix_path(exe) + ".cfg", "w") as f:
+                f.write(config + "\n")
+        return exe
+
+    def install_java(self, home, config="status=314"):
+        """A stand-in java.exe in home\\bin; its path as the launcher lists it."""
+        return self.install_program(home + "\\bin\\java.exe", config)
+
+    def register(self, registrations, view=None):
+        """(key under JavaSoft, version, JavaHome) triples, imported in one go into
+        the launcher's registry view or the one given."""
+        lines = ["REGEDIT4", ""]
+        for key, version, home in registrations:
+            lines += ["[HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\%s\\%s]" % (key, version),
+                      '"JavaHome"="%s"' % home.replace("\\", "\\\\"), ""]
+        path = os.path.join(self.s.dir, "javasoft.reg")
+        with open(path, "w", newline="") as f:
+            f.write("\r\n".join(lines) + "\r\n")
+        self.s.wine("reg", "import", self.s.win_path(path), *(self.s.reg_view if view is None else view),
+                    check=True)
 
     def output_file(self):
         return self.s.unix_path("C:\\stdout.tmp")
@@ -72,10 +111,12 @@ class ListModeTest(unittest.TestCase):
         with open(path, encoding="latin-1") as f:
             return parse_log(f.read())
 
-    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, vm_left_running=False):
+    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, vm_left_running=False, exe=None):
         # Separate words, so that wine builds the command line a user would type.
-        result = self.s.run([wh.dist("radad.exe"), *requirement.split(" ")], cwd=self.s.unix_path(WORK),
-                            env=env, timeout=timeout)
+        # No JAVA_HOME or PATH of the machine's own unless a case gives one.
+        result = self.s.run([exe or wh.dist("radad.exe"), *requirement.split(" ")],
+                            cwd=self.s.unix_path(WORK), env={"JAVA_HOME": None, "WINEPATH": None, **(env or {})},
+                            timeout=timeout)
         self.assertEqual(result.returncode, 0)
         if not vm_left_running:
             self.assertFalse(os.path.exists(self.output_file()), "the output file stays")
@@ -115,17 +156,18 @@ class ListModeTest(unittest.TestCase):
         run, = self.runs_of(JRE_EXE)
         self.assertEqual(run["args"][-2:], ["1.1:X:Windows", "1.0:A:A"])
 
-    def test_kinds_that_are_registered_incompletely_are_not_found(self):
-        # A runtime whose Bin holds java.exe only, and a kit without JavaHome.
-        self.s.install(self.fakevm, "C:\\jre\\Bin\\java.exe")
-        self.addCleanup(os.remove, self.s.unix_path("C:\\jre\\Bin\\java.exe"))
+    def test_kinds_that_are_registered_incompletely_are_not_found_as_their_classic_kind(self):
+        # A runtime whose Bin holds java.exe only, and a kit whose current version
+        # has no JavaHome: neither classic kind is found, and each java.exe is
+        # listed only where today's VMs are, after them, under its bin path.
+        self.install_program("C:\\jre\\Bin\\java.exe")
         self.s.reg_add(JRE_KEY, "CurrentVersion", "1.3")
         self.s.reg_add(JRE_KEY + "\\1.3", "JavaHome", "C:\\jre")
-        self.s.install(self.fakevm, JDK_EXE)
+        self.install_program(JDK_EXE)
         self.s.reg_add(JDK_KEY, "CurrentVersion", "1.2")
         self.s.reg_add(JDK_KEY + "\\1.1", "JavaHome", "C:\\jdk")
-        self.assertEqual(self.list_mode(), "0\r\n")
-        self.assertEqual(self.runs_of(JDK_EXE), [])
+        self.assertEqual(self.list_mode(), "2\r\nYES C:\\jdk\\bin\\java.exe\r\nYES C:\\jre\\bin\\java.exe\r\n")
+        self.assertEqual(len(self.runs_of(JDK_EXE)), 1)
 
     def test_only_the_current_version_of_a_kind_counts(self):
         self.install_vm(JDK_EXE, "status=314", version="1.1")
@@ -161,6 +203,85 @@ class ListModeTest(unittest.TestCase):
         self.assertEqual(jview["commandline"], '"%s" -cp:p %s QvxVersion 1.1:A:A' % (JVIEW_EXE, quoted))
         jdk, = self.runs_of(JDK_EXE)
         self.assertEqual(jdk["classfile"], spaced + "QvxVersion.class")
+
+    def test_todays_registrations_follow_the_classic_kinds_newest_version_first_within_each_key(self):
+        self.install_vm(JDK_EXE, "status=314")
+        jdk21 = self.install_java("C:\\jdk21")
+        jdk17 = self.install_java("C:\\jdk17", "status=159")
+        jdk11 = self.install_java("C:\\jdk11")
+        jre21 = self.install_java("C:\\jre21")
+        # A runtime of 1.2 to 8: java.exe, no jre.exe, registered twice and current.
+        jre8 = self.install_java("C:\\jre8")
+        self.s.reg_add(JRE_KEY, "CurrentVersion", "1.8")
+        os.makedirs(self.s.unix_path("C:\\nojava\\bin"), exist_ok=True)
+        self.register([("JDK", "11", "C:\\jdk11"), ("JDK", "21", "C:\\jdk21"), ("JDK", "17.0.2", "C:\\jdk17"),
+                       ("JDK", "22", "C:\\nojava"), ("JRE", "21", "C:\\jre21"),
+                       ("Java Runtime Environment", "1.8", "C:\\jre8"),
+                       ("Java Runtime Environment", "1.8.0_392", "C:\\jre8")])
+        self.assertEqual(self.list_mode(), "6\r\nYES %s\r\nYES %s\r\nNO %s\r\nYES %s\r\nYES %s\r\nYES %s\r\n"
+                         % (JDK_EXE, jdk21, jdk17, jdk11, jre21, jre8))
+        # Each VM is probed once, the java.exe found again under the kit's own key too.
+        temp = self.temp_win
+        for exe in (JDK_EXE, jdk21, jdk17, jdk11, jre21, jre8):
+            run, = self.runs_of(exe)
+            self.assertEqual(run["commandline"], '"%s" QvxVersion 1.1:A:A' % exe)
+            self.assertEqual((run["cwd"], run["classpathvar"]), (temp.rstrip("\\"), temp))
+
+    def test_a_vm_registered_only_in_the_other_registry_view_comes_after_this_views(self):
+        other = self.other_view()
+        if other is None:
+            self.skipTest("a 32-bit Windows has a single registry view")
+        near = self.install_java("C:\\near11")
+        far = self.install_java("C:\\far21")
+        both = self.install_java("C:\\both17")
+        self.register([("JDK", "11", "C:\\near11"), ("JRE", "17", "C:\\both17")])
+        self.register([("JDK", "21", "C:\\far21"), ("JDK", "17", "C:\\both17")], view=other)
+        self.assertEqual(self.list_mode(), "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (near, both, far))
+
+    def test_java_home_then_the_first_java_exe_on_path_follow_the_registry(self):
+        registered = self.install_java("C:\\jdk17")
+        self.register([("JDK", "17", "C:\\jdk17")])
+        home = self.install_java("C:\\home")
+        on_path = self.install_program("C:\\onpath\\java.exe")
+        self.install_program("C:\\later\\java.exe")
+        # Neither the launcher's own folder nor the current directory is searched.
+        self.install_program(WORK + "\\java.exe")
+        launcher = self.install_program("C:\\app\\radad.exe", None, wh.dist("radad.exe"))
+        self.install_program("C:\\app\\java.exe")
+        report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;C:\\onpath;C:\\later"},
+                                exe=launcher)
+        self.assertEqual(report, "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (registered, home, on_path))
+
+    def test_the_same_executable_found_three_ways_is_listed_and_probed_once(self):
+        registered = self.install_java("C:\\jdk17")
+        self.register([("JDK", "17", "C:\\jdk17")])
+        report = self.list_mode(env={"JAVA_HOME": "c:\\JDK17\\", "WINEPATH": "C:\\Jdk17\\Bin"})
+        self.assertEqual(report, "1\r\nYES %s\r\n" % registered)
+        self.assertEqual(len(self.runs_of(registered)), 1)
+
+    def test_thirty_two_vms_of_the_longest_paths_are_listed_and_a_home_too_long_is_skipped(self):
+        # Homes whose java.exe path has 259 characters, the most a path may have.
+        def home(version):
+            return "C:\\%02d" % version + "x" * (259 - len("C:\\00\\bin\\java.exe"))
+        registrations = [("JDK", str(version), home(version)) for version in range(2, 35)]
+        for _, _, folder in registrations:
+            self.install_program(folder + "\\bin\\java.exe", None)
+        # The newest one's java.exe would need 260: a path cut to 259 would name this file.
+        too_long = home(35) + "x"
+        self.install_program(too_long + "\\bin\\java.ex", None)
+        self.register(registrations + [("JDK", "35", too_long)])
+        report = self.list_mode(timeout=300)
+        self.assertEqual(report, "32\r\n" + "".join("NO %s\\bin\\java.exe\r\n" % home(version)
+                                                    for version in range(34, 2, -1)))
+
+    def test_a_user_without_administrative_rights_finds_the_registered_kinds(self):
+        # Everyone may only read the JavaSoft keys, as a standard user may under
+        # HKEY_LOCAL_MACHINE\SOFTWARE on Windows.
+        self.install_vm(JDK_EXE)
+        self.install_vm(JRE_EXE)
+        self.s.driver("regaccess", "HKLM", "Software\\JavaSoft", "read")
+        self.addCleanup(self.s.driver, "regaccess", "HKLM", "Software\\JavaSoft", "full")
+        self.assertEqual(self.list_mode(), "2\r\nYES %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE))
 
     def test_a_vm_that_hangs_is_given_up_after_twenty_seconds_and_left_running(self):
         self.install_vm(JRE_EXE, "hang=1")

@@ -170,7 +170,9 @@ class NoVmDialogTest(unittest.TestCase):
 
     def test_the_run_option_refuses_a_path_that_is_no_qualifying_vm_then_runs_one_that_qualifies(self):
         javaw = self.rig.install_program("C:\\vm\\javaw.exe")
-        on_search_path = self.rig.install_program("C:\\windows\\java.exe")
+        # Where OpenFile finds a bare name (the launcher's current directory), but
+        # not on PATH, where the search for VMs would find it.
+        on_search_path = self.rig.install_program("C:\\java.exe")
         refused = self.rig.install_program("C:\\vm\\JAVA.EXE", config="status=159\n")
         accepted = self.rig.install_program("C:\\vm2\\JAVA.EXE")
         temp = self.rig.temp_win

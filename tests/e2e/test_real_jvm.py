@@ -1,6 +1,7 @@
 """The machine's own JVM, reached through the winelib bridge as a Windows VM, in
 one 64-bit prefix: it qualifies (or not) in list mode as the JDK's java.exe and
-as the runtime's jre.exe, and the demo launcher installs for real under it.
+as the runtime's jre.exe, and the demo launcher installs for real under it, found
+as the classic kit's java.exe or as a Java 17 registers itself today.
 
 A YES in the report means the probe's status 314 crossed Linux, Wine and the
 launcher intact: Linux alone would have delivered 58, which does not qualify."""
@@ -15,8 +16,10 @@ CAPTION = "Kitebay"
 IDOK = 1
 IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
 ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
-JDK_KEY = "HKLM\\Software\\JavaSoft\\Java Development Kit"
-JRE_KEY = "HKLM\\Software\\JavaSoft\\Java Runtime Environment"
+JAVASOFT = "HKLM\\Software\\JavaSoft"
+JDK_KEY = JAVASOFT + "\\Java Development Kit"
+JRE_KEY = JAVASOFT + "\\Java Runtime Environment"
+JDK17_KEY = JAVASOFT + "\\JDK\\17"
 JAVA = "C:\\vm\\Bin\\java.exe"
 JRE = "C:\\vm\\Bin\\jre.exe"
 BRIDGE = os.path.abspath(os.environ.get("JVMBRIDGE_BUILD_DIR")
@@ -38,9 +41,12 @@ class RealJvmTest(unittest.TestCase):
         cls.s.close()
 
     def register(self, *keys):
-        for key in (JDK_KEY, JRE_KEY):
-            self.s.reg_delete(key)
+        """The classic kinds' keys as version 1.1, or JDK17_KEY alone, for C:\\vm."""
+        self.s.reg_delete(JAVASOFT)
         for key in keys:
+            if key == JDK17_KEY:
+                self.s.reg_add(key, "JavaHome", "C:\\vm")
+                continue
             self.s.reg_add(key, "CurrentVersion", "1.1")
             self.s.reg_add(key + "\\1.1", "JavaHome", "C:\\vm")
 
@@ -57,26 +63,35 @@ class RealJvmTest(unittest.TestCase):
                 self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
 
     def test_the_chosen_real_vm_runs_the_installer_class_from_the_temporary_directory(self):
-        self.register(JDK_KEY)
-        process = self.s.spawn([wh.dist("radad-demo.exe")])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        self.s.wait_window(CAPTION, "dialog", timeout=60)
-        deadline = time.monotonic() + 60
-        while self.s.control_text(CAPTION, IDC_MESSAGE_TEXT, "dialog") != ONE_VM:
-            self.assertLess(time.monotonic(), deadline, "the real JVM did not qualify")
-            time.sleep(0.5)
-        items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
-        self.assertEqual([(item.data, item.text) for item in items], [(0, JAVA)])
-        self.assertEqual(selection, 0)
+        cases = [
+            # registration, the list's entry (slot, path)
+            (JDK_KEY, (0, JAVA)),
+            (JDK17_KEY, (3, "C:\\vm\\bin\\java.exe")),
+        ]
+        for key, entry in cases:
+            with self.subTest(key):
+                self.register(key)
+                ran = os.path.join(self.temp, "setup-ran.txt")
+                if os.path.exists(ran):
+                    os.remove(ran)
+                process = self.s.spawn([wh.dist("radad-demo.exe")])
+                self.addCleanup(lambda: process.poll() is None and process.kill())
+                self.s.wait_window(CAPTION, "dialog", timeout=60)
+                deadline = time.monotonic() + 60
+                while self.s.control_text(CAPTION, IDC_MESSAGE_TEXT, "dialog") != ONE_VM:
+                    self.assertLess(time.monotonic(), deadline, "the real JVM did not qualify")
+                    time.sleep(0.5)
+                items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
+                self.assertEqual([(item.data, item.text) for item in items], [entry])
+                self.assertEqual(selection, 0)
 
-        self.s.press(CAPTION, IDOK, "dialog")
-        self.assertEqual(process.wait(60), 0)
-        ran = os.path.join(self.temp, "setup-ran.txt")
-        self.assertTrue(os.path.exists(ran), "the installer class did not run")
-        with open(ran, encoding="latin-1") as f:
-            self.assertIn("setup ran in", f.read())
-        self.assertEqual(sorted(os.listdir(self.temp)), ["setup-ran.txt"],
-                         "the launcher leaves only what the installer wrote")
+                self.s.press(CAPTION, IDOK, "dialog")
+                self.assertEqual(process.wait(60), 0)
+                self.assertTrue(os.path.exists(ran), "the installer class did not run")
+                with open(ran, encoding="latin-1") as f:
+                    self.assertIn("setup ran in", f.read())
+                self.assertEqual(sorted(os.listdir(self.temp)), ["setup-ran.txt"],
+                                 "the launcher leaves only what the installer wrote")
 
 
 if __name__ == "__main__":

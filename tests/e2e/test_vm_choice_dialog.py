@@ -4,12 +4,14 @@ and started under the chosen VM, the cancel confirmation, and a payload whose
 installer cannot be written."""
 
 import os
+import re
 import unittest
 
 import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-from launcher_rig import CAPTION, IDCANCEL, IDNO, IDOK, IDYES, JDK, JRE, JVIEW, MESSAGE_TEXT_ID
+from launcher_rig import (CAPTION, IDCANCEL, IDNO, IDOK, IDYES, JDK, JDK_TODAY, JRE, JRE_TODAY, JVIEW,
+                          MESSAGE_TEXT_ID, listed)
 
 IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
 SEARCHING = "Searching for Java virtual machines..."
@@ -22,6 +24,29 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava"
 # More than two copy buffers' worth, so that the copy takes several read/write pairs.
 INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
+
+
+TRACE_LINE = re.compile(r"^([0-9a-f]+):trace:(?:ole|imm):(\w+) ?(.*)$")
+
+
+def apartment_calls(trace):
+    """What the launcher's main thread did about its COM apartment, in order, as
+    Wine traces it: ("CoInitializeEx", threading model), ("CoUninitialize", ""),
+    and ("implicit", "") where Wine's input method code enters an apartment for a
+    thread by itself when the thread creates windows. The trace's first line is
+    the main thread loading its libraries."""
+    lines = [m.groups() for m in map(TRACE_LINE.match, trace.decode("latin-1").splitlines()) if m]
+    calls = []
+    for thread, name, arguments in lines:
+        if thread != lines[0][0]:
+            continue
+        if name == "imm_coinit_thread":
+            calls.append(("implicit", ""))
+        elif name == "CoInitializeEx" and not arguments.startswith("Initializing"):
+            calls.append((name, arguments.rpartition(", ")[2]))
+        elif name == "CoUninitialize" and not arguments.startswith("Releasing"):
+            calls.append((name, ""))
+    return calls
 
 
 class VmChoiceDialogTest(unittest.TestCase):
@@ -114,6 +139,7 @@ class VmChoiceDialogTest(unittest.TestCase):
             (JDK, "setup.class", "setup", temp.rstrip("\\")),
             (JRE, "setup.class", "-cp %s setup" % temp, "C:\\"),
             (JVIEW, "setup.class", "-cp:p %s setup" % temp, temp.rstrip("\\")),
+            (JDK_TODAY, "setup.class", "setup", temp.rstrip("\\")),
             # The class name is the record's name cut at its last dot only.
             (JDK, "kite.setup.class", "kite.setup", temp.rstrip("\\")),
         ]
@@ -128,13 +154,13 @@ class VmChoiceDialogTest(unittest.TestCase):
                 controls = self.wait_choice()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
-                self.assertEqual([(i.text, i.data) for i in items], [(vm.win, kind.slot)])
+                self.assertEqual([(i.text, i.data) for i in items], [(listed(vm), kind.slot)])
                 self.assertEqual(selection, 0)
                 self.s.press(CAPTION, IDOK, "dialog")
                 self.assert_ended_cleanly(process)
                 probe, installer = self.rig.runs(vm)
                 self.assertEqual(probe["class"], "QvxVersion")
-                self.assertEqual(installer["commandline"], '"%s" %s' % (vm.win, tail))
+                self.assertEqual(installer["commandline"], '"%s" %s' % (listed(vm), tail))
                 self.assertEqual(installer["cwd"], cwd)
                 self.assertEqual((installer["classsize"], installer["classhash"]),
                                  (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
@@ -150,12 +176,19 @@ class VmChoiceDialogTest(unittest.TestCase):
             ("three found, one not qualifying",
              [(JDK, "C:\\zz", True), (JRE, "C:\\mm", False), (JVIEW, None, True)],
              [("C:\\windows\\jview.exe", 2), ("C:\\zz\\Bin\\java.exe", 0)], 1),
+            # Today's VMs follow in slots 3 on: newest first under JDK, then JRE.
+            ("six found, three of today's keys",
+             [(JDK, "C:\\zz", True), (JRE, "C:\\yy", True), (JVIEW, None, True),
+              (JDK_TODAY, "C:\\bb", True, "17"), (JDK_TODAY, "C:\\aa", True, "21"), (JRE_TODAY, "C:\\cc", True)],
+             [("C:\\aa\\bin\\java.exe", 3), ("C:\\bb\\bin\\java.exe", 4), ("C:\\cc\\bin\\java.exe", 5),
+              ("C:\\windows\\jview.exe", 2), ("C:\\yy\\Bin\\jre.exe", 1), ("C:\\zz\\Bin\\java.exe", 0)], 2),
         ]
         for what, installed, entries, chosen in cases:
             with self.subTest(what):
                 self.rig.reset()
-                vms = [self.rig.install_vm(kind, home, config="status=%d\n" % (314 if ok else 159))
-                       for kind, home, ok in installed]
+                vms = [self.rig.install_vm(kind, home, config="status=%d\n" % (314 if ok else 159),
+                                           version=version[0] if version else "1.1")
+                       for kind, home, ok, *version in installed]
                 process = self.start()
                 controls = self.wait_choice()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, SEVERAL_VMS)
@@ -168,7 +201,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                 chosen_path = entries[chosen][0]
                 for vm in vms:
                     classes = [r["class"] for r in self.rig.runs(vm)]
-                    expected = ["QvxVersion", "setup"] if vm.win == chosen_path else ["QvxVersion"]
+                    expected = ["QvxVersion", "setup"] if listed(vm) == chosen_path else ["QvxVersion"]
                     self.assertEqual(classes, expected, vm.win)
 
     def test_cancel_asks_first_no_keeps_the_dialog_and_its_selection_yes_ends_it_without_extracting(self):
@@ -211,6 +244,22 @@ class VmChoiceDialogTest(unittest.TestCase):
                 for name, data in others.items():
                     self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data, name)
                 self.assertFalse(os.path.exists(os.path.join(self.rig.temp, "QvxVersion.class")))
+
+    def test_the_dialogs_run_in_a_single_threaded_com_apartment_that_is_left_at_the_end(self):
+        # The shell's folder browser wants one on the thread that calls it; the
+        # launcher enters it before its first window, not only through Wine.
+        self.rig.install_vm(JDK)
+        process = self.s.spawn([self.exe], env={"WINEDEBUG": "trace+ole,trace+imm"})
+        self.addCleanup(lambda: process.poll() is None and process.kill())
+        self.s.wait_window(CAPTION, "dialog", timeout=30)
+        self.wait_choice()
+        self.assertEqual(apartment_calls(process.stderr)[:1], [("CoInitializeEx", "0x2")])
+        self.s.press(CAPTION, IDCANCEL, "dialog")
+        self.s.wait_window(CAPTION, "msgbox")
+        self.s.press(CAPTION, IDYES, "msgbox")
+        self.assertEqual(process.wait(30), 0)
+        calls = [name for name, _ in apartment_calls(process.stderr)]
+        self.assertEqual(calls.count("CoUninitialize"), calls.count("CoInitializeEx"), calls)
 
     def test_an_installer_that_cannot_be_written_ends_the_run_silently(self):
         reserved = self.rig.launcher(self.records[:2] + [pl.record("setup.class", INSTALLER, reserved=1)])

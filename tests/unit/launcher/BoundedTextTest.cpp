@@ -51,4 +51,19 @@ TEST(FormatText, TakesATextThatFillsTheBufferExactly) {
     EXPECT_STREQ(message, "1234567");
 }
 
+TEST(EqualsIgnoringCase, FoldsAsciiLettersWhateverTheLocale) {
+    // In a Turkish locale the lower case of "I" is the dotless i (0xFD in code
+    // page 1254), so a linguistic comparison finds "JVIEW.EXE" and "jview.exe"
+    // different; executable names are matched by ASCII alone.
+    EXPECT_TRUE(equalsIgnoringCase("JVIEW.EXE", "jview.exe"));
+    EXPECT_TRUE(equalsIgnoringCase("Java.Exe", "java.exe"));
+    EXPECT_FALSE(equalsIgnoringCase("JV\xFD"
+                                    "EW.EXE",
+                                    "jview.exe"));
+    EXPECT_FALSE(equalsIgnoringCase("\xC4", "\xE4"));
+    EXPECT_FALSE(equalsIgnoringCase("java.exe", "java.ex"));
+    EXPECT_FALSE(equalsIgnoringCase("java.ex", "java.exe"));
+    EXPECT_TRUE(equalsIgnoringCase("", ""));
+}
+
 } // namespace
