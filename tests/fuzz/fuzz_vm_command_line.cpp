@@ -1,6 +1,8 @@
 // What a Java VM is started with, built from any texts: the class tail, the
-// command line and the environment block; and the list-mode report.
+// command line and the environment block; the list-mode report; and the order
+// of the version names that Java registers under.
 #include "FuzzCheck.h"
+#include "VersionOrder.h"
 #include "VmCommandLine.h"
 #include "VmReport.h"
 
@@ -117,6 +119,36 @@ void checkReport(const Fields& f, std::size_t size) {
     FUZZ_CHECK(expected == out.data());
 }
 
+int sign(int value) {
+    return (value > 0) - (value < 0);
+}
+
+// The order is total, and the shortlist keeps the newest names, newest first.
+void checkVersions(const Fields& f) {
+    const std::size_t count = f.count() < 12 ? f.count() : 12;
+    VersionShortlist shortlist;
+    std::size_t taken = 0;
+    for (std::size_t i = 0; i < count; ++i) {
+        FUZZ_CHECK((compareVersions(f[i], f[i]) == 0));
+        for (std::size_t j = 0; j < count; ++j) {
+            const int ij = compareVersions(f[i], f[j]);
+            FUZZ_CHECK(sign(ij) == -sign(compareVersions(f[j], f[i])));
+            FUZZ_CHECK((ij == 0) == (std::strcmp(f[i], f[j]) == 0));
+            if (ij > 0 && j + 1 < count && compareVersions(f[j], f[j + 1]) > 0)
+                FUZZ_CHECK(compareVersions(f[i], f[j + 1]) > 0);
+        }
+        shortlist.offer(f[i]);
+        taken += std::strlen(f[i]) < VersionShortlist::kMaxName ? 1 : 0;
+    }
+    FUZZ_CHECK(shortlist.size() <= VersionShortlist::kCapacity && shortlist.size() <= taken);
+    for (std::size_t i = 1; i < shortlist.size(); ++i)
+        FUZZ_CHECK(compareVersions(shortlist[i - 1], shortlist[i]) >= 0);
+    if (shortlist.size() > 0)
+        for (std::size_t i = 0; i < count; ++i)
+            if (std::strlen(f[i]) < VersionShortlist::kMaxName)
+                FUZZ_CHECK(compareVersions(shortlist[0], f[i]) >= 0);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
@@ -129,5 +161,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     checkCommandLines(fields, room);
     checkEnvironment(fields, room);
     checkReport(fields, room);
+    checkVersions(fields);
     return 0;
 }
