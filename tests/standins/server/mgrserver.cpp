@@ -32,13 +32,21 @@ namespace {
 
 char logPath[MAX_PATH];
 
+// Appending is not atomic under Wine: a server and its stop command that end at
+// the same moment could write their lines over each other. One named mutex of
+// the prefix takes the writers in turn.
 void logLine(const char* line) {
+    UniqueHandle turn(CreateMutexA(nullptr, FALSE, "Global\\BrisnodeStandinLog"));
+    if (turn)
+        WaitForSingleObject(turn.get(), 5000);
     UniqueFileHandle log(CreateFileA(logPath, FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                      nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!log)
-        return;
     DWORD written = 0;
-    WriteFile(log.get(), line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    if (log)
+        WriteFile(log.get(), line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+    log.reset();
+    if (turn)
+        ReleaseMutex(turn.get());
 }
 
 void logStart(const char* mode, const char* tag) {
