@@ -229,12 +229,15 @@ class ListModeTest(unittest.TestCase):
 
     def test_a_vm_registered_only_in_the_other_registry_view_comes_after_this_views(self):
         other = self.other_view()
-        if other is None:
-            self.skipTest("a 32-bit Windows has a single registry view")
         near = self.install_java("C:\\near11")
         far = self.install_java("C:\\far21")
         both = self.install_java("C:\\both17")
         self.register([("JDK", "11", "C:\\near11"), ("JRE", "17", "C:\\both17")])
+        if other is None:
+            # A 32-bit Windows has a single view: there is no other to read, and
+            # that is no error.
+            self.assertEqual(self.list_mode(), "2\r\nYES %s\r\nYES %s\r\n" % (near, both))
+            return
         self.register([("JDK", "21", "C:\\far21"), ("JDK", "17", "C:\\both17")], view=other)
         self.assertEqual(self.list_mode(), "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (near, both, far))
 
