@@ -15,8 +15,6 @@
 //       CopyFileA of one file to another
 //   benchtimer run <program> [args]
 //       from the start of the program to its end
-//   benchtimer each <command line> [<command line> ...]
-//       starts each command line in turn and waits for it; the time of all
 //   benchtimer svcstop <service>
 //       asks the service to stop and waits for "stopped"; prints the tick count
 //       at that moment, for comparison with the ends that the stand-in server
@@ -28,6 +26,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 namespace {
@@ -49,6 +48,16 @@ double milliseconds(LONGLONG from, LONGLONG to) {
     LARGE_INTEGER frequency;
     QueryPerformanceFrequency(&frequency);
     return static_cast<double>(to - from) * 1000.0 / static_cast<double>(frequency.QuadPart);
+}
+
+// Polls about every millisecond until done() holds; fails with what after the
+// time-out counted from since.
+template <class Done> void pollUntil(LONGLONG since, const char* what, Done done) {
+    while (!done()) {
+        if (milliseconds(since, now()) > kTimeoutMs)
+            throw Failure{std::string(what) + " did not come about in time"};
+        Sleep(1);
+    }
 }
 
 std::string quoted(int argc, char** argv, int first) {
@@ -119,16 +128,14 @@ BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
 }
 
 HWND waitForWindow(const Started& started, const char* caption) {
-    for (;;) {
-        WindowSearch search{caption, started.id, nullptr};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        if (search.found)
-            return search.found;
-        if (WaitForSingleObject(started.process.get(), 1) == WAIT_OBJECT_0)
+    WindowSearch search{caption, started.id, nullptr};
+    pollUntil(started.startedAt, "the window", [&] {
+        if (WaitForSingleObject(started.process.get(), 0) == WAIT_OBJECT_0)
             throw Failure{"the program ended without a window"};
-        if (milliseconds(started.startedAt, now()) > kTimeoutMs)
-            throw Failure{"no window in time"};
-    }
+        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
+        return search.found != nullptr;
+    });
+    return search.found;
 }
 
 void print(double value) {
@@ -157,28 +164,22 @@ int extract(int argc, char** argv) {
     Started started = start(quoted(argc, argv, 5));
     HWND dialog = waitForWindow(started, argv[2]);
     HWND list = GetDlgItem(dialog, kVmList);
-    DWORD_PTR items = 0;
-    while (!SendMessageTimeoutA(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 100, &items) ||
-           items == 0 || items == static_cast<DWORD_PTR>(CB_ERR)) {
-        if (milliseconds(started.startedAt, now()) > kTimeoutMs)
-            throw Failure{"no VM listed in time"};
-        Sleep(1);
-    }
+    pollUntil(started.startedAt, "a listed VM", [&] {
+        DWORD_PTR items = 0;
+        return SendMessageTimeoutA(list, CB_GETCOUNT, 0, 0, SMTO_ABORTIFHUNG, 100, &items) &&
+               items != 0 && items != static_cast<DWORD_PTR>(CB_ERR);
+    });
     const LONGLONG pressed = now();
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    while (fileSize(file) < size) {
-        if (milliseconds(pressed, now()) > kTimeoutMs)
-            throw Failure{"the file did not grow to its size in time"};
-        Sleep(1);
-    }
+    pollUntil(pressed, "the extracted file", [&] { return fileSize(file) >= size; });
     const LONGLONG written = now();
     finish(started);
     print(milliseconds(pressed, written));
     return 0;
 }
 
-int copy(char** argv) {
+int copy(int, char** argv) {
     DeleteFileA(argv[3]);
     const LONGLONG from = now();
     if (!CopyFileA(argv[2], argv[3], FALSE))
@@ -194,17 +195,7 @@ int run(int argc, char** argv) {
     return 0;
 }
 
-int each(int argc, char** argv) {
-    const LONGLONG from = now();
-    for (int i = 2; i < argc; ++i) {
-        Started started = start(argv[i]);
-        WaitForSingleObject(started.process.get(), kTimeoutMs);
-    }
-    print(milliseconds(from, now()));
-    return 0;
-}
-
-int serviceStop(char** argv) {
+int serviceStop(int, char** argv) {
     UniqueServiceHandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
     UniqueServiceHandle service(
         manager ? OpenServiceA(manager.get(), argv[2], SERVICE_STOP | SERVICE_QUERY_STATUS)
@@ -214,31 +205,28 @@ int serviceStop(char** argv) {
     SERVICE_STATUS status = {};
     if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
         throw Failure{"the service refused to stop: " + std::to_string(GetLastError())};
-    const LONGLONG asked = now();
-    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED) {
-        if (milliseconds(asked, now()) > kTimeoutMs)
-            throw Failure{"the service did not stop in time"};
-        Sleep(1);
-    }
+    pollUntil(now(), "the stopped state", [&] {
+        return !QueryServiceStatus(service.get(), &status) ||
+               status.dwCurrentState == SERVICE_STOPPED;
+    });
     std::printf("%lu\n", GetTickCount());
     return 0;
 }
 
 int dispatch(int argc, char** argv) {
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "window" && argc >= 4)
-        return window(argc, argv);
-    if (command == "extract" && argc >= 6)
-        return extract(argc, argv);
-    if (command == "copy" && argc == 4)
-        return copy(argv);
-    if (command == "run" && argc >= 3)
-        return run(argc, argv);
-    if (command == "each" && argc >= 3)
-        return each(argc, argv);
-    if (command == "svcstop" && argc == 3)
-        return serviceStop(argv);
-    throw Failure{"usage: benchtimer window|extract|copy|run|each|svcstop ..."};
+    const struct {
+        const char* name;
+        int fewestArguments;
+        int (*run)(int, char**);
+    } commands[] = {{"window", 4, window},
+                    {"extract", 6, extract},
+                    {"copy", 4, copy},
+                    {"run", 3, run},
+                    {"svcstop", 3, serviceStop}};
+    for (const auto& command : commands)
+        if (argc >= command.fewestArguments && std::strcmp(argv[1], command.name) == 0)
+            return command.run(argc, argv);
+    throw Failure{"usage: benchtimer window|extract|copy|run|svcstop ..."};
 }
 
 } // namespace

@@ -4,7 +4,7 @@ The programs under test are one build of the two: E2E_ARCH=x86 (dist/, a 32-bit
 prefix) or E2E_ARCH=x64 (dist/x64/, a 64-bit prefix); without E2E_ARCH the
 harness takes x86 where the kernel can run 32-bit programs, x64 elsewhere.
 A test opens a ``WineSession``; it copies the template prefix of its architecture
-(built once per CTest run by the fixture test ``e2e.<arch>.prefix``, or on first
+(built once per CTest run by the fixture test ``e2e.prefix.win32`` or ``win64``, or on first
 use when a test file is run by hand) into a folder of its own, starts its own Xvfb,
 and runs programs in that prefix. ``winctl.exe`` (tests/driver) is the Win32 driver that finds windows,
 reads controls, presses buttons and reads registry values from inside the prefix.

@@ -1,5 +1,6 @@
 // The service wrapper's command tail and option choice over any command line,
 // and the termination of a registry text over any value bytes.
+#include "BoundedText.h"
 #include "CommandTail.h"
 #include "FuzzCheck.h"
 #include "RegistryText.h"
@@ -22,11 +23,9 @@ const Option kOptions[] = {{"/install", ServiceCommand::Install},
                            {"/stop", ServiceCommand::Stop}};
 
 bool startsWithIgnoringAsciiCase(const char* text, const char* prefix) {
-    for (; *prefix != '\0'; ++text, ++prefix) {
-        const char a = (*text >= 'A' && *text <= 'Z') ? static_cast<char>(*text + 32) : *text;
-        if (*text == '\0' || a != *prefix)
+    for (; *prefix != '\0'; ++text, ++prefix)
+        if (*text == '\0' || asciiLower(*text) != *prefix)
             return false;
-    }
     return true;
 }
 
