@@ -2,9 +2,13 @@
 DLL beyond those of Windows itself; the payload tool works on both launchers."""
 
 import os
-import struct
 import subprocess
+import sys
 import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "probe"))
+sys.dont_write_bytecode = True
+import pe_resources  # noqa: E402
 
 DIST = os.environ.get("DIST_DIR", "dist")
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "comdlg32.dll",
@@ -27,15 +31,6 @@ def read(file_path):
         return f.read()
 
 
-def machine_and_magic(image):
-    header = struct.unpack_from("<I", image, 0x3C)[0]
-    if image[header:header + 4] != b"PE\0\0":
-        raise AssertionError("no PE header")
-    machine = struct.unpack_from("<H", image, header + 4)[0]
-    magic = struct.unpack_from("<H", image, header + 24)[0]
-    return machine, magic
-
-
 def imports(objdump, file_path):
     out = subprocess.run([objdump, "-p", file_path], stdout=subprocess.PIPE, check=True, text=True).stdout
     return {line.split()[-1].lower() for line in out.splitlines() if "DLL Name:" in line}
@@ -51,7 +46,7 @@ class DeliverablesTest(unittest.TestCase):
             for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe"):
                 with self.subTest(folder=folder or "x86", program=name):
                     file_path = path(folder, name)
-                    self.assertEqual(machine_and_magic(read(file_path)), (machine, magic))
+                    self.assertEqual(pe_resources.headers(read(file_path))[:2], (machine, magic))
                     found = imports(objdump, file_path)
                     self.assertTrue(found, "no imports read from %s" % file_path)
                     self.assertLessEqual(found, WINDOWS_DLLS)

@@ -1,4 +1,5 @@
-"""Reads one resource's bytes out of a Windows PE file, without Windows.
+"""Reads one resource's bytes out of a Windows PE file, without Windows, and the
+headers that other checks want (the machine, PE32 or PE32+, the data directory).
 
 Resources sit in a three-level directory (type, then name or id, then language)
 inside the section that holds the resource data directory; the data entries at the
@@ -32,14 +33,15 @@ class _Image:
         (pe_offset,) = _unpack(data, "<I", 0x3C)
         if _unpack(data, "<4s", pe_offset)[0] != b"PE\0\0":
             raise PeFormatError("no PE signature")
-        _, section_count, _, _, _, optional_size, _ = _unpack(data, "<HHIIIHH", pe_offset + 4)
+        self.machine, section_count, _, _, _, optional_size, _ = _unpack(data, "<HHIIIHH", pe_offset + 4)
         optional = pe_offset + 24
-        (magic,) = _unpack(data, "<H", optional)
+        (self.magic,) = _unpack(data, "<H", optional)
         # The data directories follow the fixed part of the optional header, which is
         # 96 bytes in PE32 images and 112 in PE32+ ones.
-        directories = optional + {0x10B: 96, 0x20B: 112}.get(magic, -1)
+        directories = optional + {0x10B: 96, 0x20B: 112}.get(self.magic, -1)
         if directories < optional:
-            raise PeFormatError(f"unknown optional header magic 0x{magic:x}")
+            raise PeFormatError(f"unknown optional header magic 0x{self.magic:x}")
+        self.directories = directories
         (directory_count,) = _unpack(data, "<I", directories - 4)
         if directory_count <= _RESOURCE_DIRECTORY_INDEX:
             raise PeFormatError("no resource data directory")
@@ -58,6 +60,12 @@ class _Image:
                     raise PeFormatError(f"RVA 0x{rva:x} lies in a section's uninitialised tail")
                 return raw_offset + inside
         raise PeFormatError(f"RVA 0x{rva:x} (+{length}) lies in no section")
+
+
+def headers(data):
+    """(machine, optional header magic, file offset of the data directory) of a PE image."""
+    image = _Image(bytes(data))
+    return image.machine, image.magic, image.directories
 
 
 def _entries(image, base, directory_offset):
