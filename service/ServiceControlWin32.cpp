@@ -5,6 +5,7 @@
 #include "LeadByte.h"
 #include "ServiceConfig.h"
 #include "ServiceIdentity.h"
+#include "StopTimeout.h"
 
 #include "win32/ScopedHandle.h"
 
@@ -20,6 +21,34 @@ struct OpenedService {
     UniqueServiceHandle manager;
     UniqueServiceHandle service;
 };
+
+// SERVICE_PRESHUTDOWN_INFO, which the headers declare only for programs that
+// require Windows Vista. Earlier systems refuse the level.
+constexpr DWORD kPreshutdownInfoLevel = 7;
+struct PreshutdownInfo {
+    DWORD timeout;
+};
+#ifdef SERVICE_CONFIG_PRESHUTDOWN_INFO
+static_assert(kPreshutdownInfoLevel == SERVICE_CONFIG_PRESHUTDOWN_INFO, "level of the manager");
+#endif
+
+// At a shutdown the system waits for the service no longer than its
+// preshutdown time-out: raise it to cover a whole stop, with the StopTimeout
+// that is set now.
+void coverStopAtShutdown(SC_HANDLE service) {
+    PreshutdownInfo info = {0};
+    DWORD needed = 0;
+    if (!QueryServiceConfig2A(service, kPreshutdownInfoLevel, reinterpret_cast<BYTE*>(&info),
+                              sizeof info, &needed))
+        return;
+    std::uint32_t stopTimeout = kDefaultStopTimeoutMilliseconds;
+    readOptionalNumber(kStopTimeoutValue, stopTimeout);
+    const DWORD wanted = preshutdownTimeoutFor(stopTimeout, info.timeout);
+    if (wanted == info.timeout)
+        return;
+    info.timeout = wanted;
+    ChangeServiceConfig2A(service, kPreshutdownInfoLevel, &info);
+}
 
 bool openService(OpenedService& opened) {
     opened.manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -54,6 +83,7 @@ bool installService() {
     std::memcpy(imageDirectory, modulePath, directoryLength);
     imageDirectory[directoryLength] = '\0';
     storeConfiguration(imageDirectory);
+    coverStopAtShutdown(service.get());
 
     StartServiceA(service.get(), 0, nullptr);
     return true;
