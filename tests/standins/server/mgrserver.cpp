@@ -5,6 +5,9 @@
 //       for <ms> when told to end by itself, then with exit code <n> (0 unless
 //       given); exit-once ends by itself only the first time a server of that
 //       tag runs (it leaves <tag>.once beside the log);
+//   mgrserver launch <tag> [options of run]
+//       starts "mgrserver run <tag>" with those options and ends at once, as a
+//       launcher of the real server does;
 //   mgrserver stop <tag> [linger <ms>] [say]
 //       tells the server of that tag to stop, then stays <ms> before it ends;
 //   say: writes one line to standard output and one to standard error, each
@@ -125,6 +128,25 @@ int signal(const char* kind, const char* tag) {
     return 0;
 }
 
+int launch(int argc, char** argv) {
+    char self[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    char command[2048];
+    int length = std::snprintf(command, sizeof command, "\"%s\" run", self);
+    for (int i = 2; i < argc && length > 0 && length < static_cast<int>(sizeof command); ++i)
+        length += std::snprintf(command + length, sizeof command - length, " %s", argv[i]);
+    logStart("launch", argv[2]);
+    STARTUPINFOA startup = STARTUPINFOA();
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION created = PROCESS_INFORMATION();
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
+                        nullptr, &startup, &created))
+        return 2;
+    CloseHandle(created.hThread);
+    CloseHandle(created.hProcess);
+    return 0;
+}
+
 int stop(const char* tag, DWORD linger) {
     logStart("stop", tag);
     const int found = signal("Stop", tag);
@@ -197,6 +219,8 @@ int main(int argc, char** argv) {
                        exitCode);
         if (std::strcmp(mode, "stop") == 0)
             return stop(tag, milliseconds);
+        if (std::strcmp(mode, "launch") == 0)
+            return launch(argc, argv);
         if (std::strcmp(mode, "quit") == 0)
             return signal("Quit", tag);
         if (std::strcmp(mode, "alive") == 0)
