@@ -77,6 +77,15 @@ void reportStatus(const StatusReport& report, void*) {
 
 ReportedServiceState<StatusLock> serviceState(statusLock, reportStatus, nullptr);
 
+// The type the Service Control Manager keeps: without "interactive" once an
+// administrator has given the service an account other than LocalSystem,
+// which interactive services cannot have.
+DWORD registeredServiceType() {
+    std::uint32_t type = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
+    readOptionalNumber("Type", type);
+    return SERVICE_WIN32_OWN_PROCESS | (type & SERVICE_INTERACTIVE_PROCESS);
+}
+
 // Windows Vista and later send the preshutdown control, and wait for a
 // service that takes it as long as its preshutdown time-out says.
 bool preshutdownOffered() {
@@ -205,11 +214,13 @@ bool runAsService() {
 }
 
 void WINAPI serviceMain(DWORD, LPSTR*) {
+    const DWORD type = registeredServiceType();
+    const DWORD accepted = acceptedControls(preshutdownOffered());
     {
         StatusLockGuard guard;
         serviceStatus = SERVICE_STATUS();
-        serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
-        serviceStatus.dwControlsAccepted = acceptedControls(preshutdownOffered());
+        serviceStatus.dwServiceType = type;
+        serviceStatus.dwControlsAccepted = accepted;
         serviceStatus.dwCurrentState = SERVICE_START_PENDING;
     }
     serviceState.begin();
