@@ -286,11 +286,17 @@ class LauncherTestCase(unittest.TestCase):
 
     session_name = "launcher"
     display = True
+    # (requirement, download address, installer bytes): the suite's own launcher
+    # with these records in the shipped layout, as records and exe.
+    payload = None
 
     @classmethod
     def setUpClass(cls):
         cls.s = open_session(cls.session_name, cls.display)
         cls.rig = Rig(cls.s)
+        if cls.payload:
+            cls.records = pl.shipped_records(*cls.payload)
+            cls.exe = cls.rig.launcher(cls.records)
 
     @classmethod
     def tearDownClass(cls):

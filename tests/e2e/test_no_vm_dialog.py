@@ -32,12 +32,11 @@ FOLDER_CAPTION = "Browse for Folder"
 
 class NoVmDialogTest(rig.LauncherTestCase):
     session_name = "no-vm-dialog"
+    payload = (REQUIREMENT, ADDRESS, INSTALLER)
 
     @classmethod
     def setUpClass(cls):
         super().setUpClass()
-        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
-        cls.exe = cls.rig.launcher(cls.records)
         # The shell opens http addresses with this command; the stand-in records
         # the address it is given.
         cls.opener = cls.s.install(wh.cross(rig.HOLDER), OPENER)

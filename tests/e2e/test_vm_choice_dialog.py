@@ -44,12 +44,7 @@ def apartment_calls(trace):
 
 class VmChoiceDialogTest(rig.LauncherTestCase):
     session_name = "vm-choice-dialog"
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
-        cls.exe = cls.rig.launcher(cls.records)
+    payload = (REQUIREMENT, ADDRESS, INSTALLER)
 
     def start(self, exe=None, **spawn_options):
         process = super().start(exe or self.exe, **spawn_options)
