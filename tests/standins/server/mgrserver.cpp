@@ -25,11 +25,13 @@
 // the tick count, the current directory and the whole command line, so that a
 // test sees where, when and how the service started it. A run appends a second
 // line when it ends. Anything else on the command line is logged as "unexpected".
-#include "win32/ScopedHandle.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -129,22 +131,11 @@ int signal(const char* kind, const char* tag) {
 }
 
 int launch(int argc, char** argv) {
-    char self[MAX_PATH] = "";
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    char command[2048];
-    int length = std::snprintf(command, sizeof command, "\"%s\" run", self);
-    for (int i = 2; i < argc && length > 0 && length < static_cast<int>(sizeof command); ++i)
-        length += std::snprintf(command + length, sizeof command - length, " %s", argv[i]);
+    std::vector<std::string> arguments = {ownPath(), "run"};
+    arguments.insert(arguments.end(), argv + 2, argv + argc);
     logStart("launch", argv[2]);
-    STARTUPINFOA startup = STARTUPINFOA();
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION created = PROCESS_INFORMATION();
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                        nullptr, &startup, &created))
-        return 2;
-    CloseHandle(created.hThread);
-    CloseHandle(created.hProcess);
-    return 0;
+    StartedProgram started;
+    return startProgram(commandLine(arguments), false, DETACHED_PROCESS, started) ? 0 : 2;
 }
 
 int stop(const char* tag, DWORD linger) {
