@@ -47,13 +47,6 @@ TEST(LogLineTest, NumbersInDecimalStatusCodesInHex) {
     EXPECT_EQ(written(line), "2024-03-07 09:05:02.045 4294967295 0\r\n");
 }
 
-TEST(LogLineTest, DurationsInWholeSecondsOrInMilliseconds) {
-    LogLine line(kTime);
-    line.duration(10000).text(" ").duration(2500).text(" ").duration(3600000).text(" ").duration(
-        999);
-    EXPECT_EQ(written(line), "2024-03-07 09:05:02.045 10 s 2500 ms 3600 s 999 ms\r\n");
-}
-
 TEST(LogLineTest, TooLongATextIsCutAndTheLineEndKept) {
     LogLine line(kTime);
     line.text(std::string(2 * LogLine::kCapacity, 'x').c_str()).number(12345);
