@@ -23,7 +23,7 @@ bool JavaVm::adoptWhenNamed(const char* executableName, const char* fullPath,
 }
 
 bool JavaVm::locateAt(const char* candidate) {
-    return fileExists(candidate) && copyText(path, candidate);
+    return isAbsolutePath(candidate) && fileExists(candidate) && copyText(path, candidate);
 }
 
 bool JavaVm::locateRegistered(const char* key, const char* executableName) {

@@ -44,6 +44,8 @@ protected:
     bool adoptWhenNamed(const char* executableName, const char* fullPath, const char* fileName);
     // locate for the kinds registered under HKEY_LOCAL_MACHINE\key.
     bool locateRegistered(const char* key, const char* executableName);
+    // Only an absolute path counts: a relative one would lead to whatever lies in
+    // the current directory, usually the folder the installer was downloaded to.
     bool locateAt(const char* candidate);
 };
 

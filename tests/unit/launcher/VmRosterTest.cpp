@@ -27,6 +27,23 @@ TEST(VmRoster, FoldsOnlyAsciiLetters) {
     EXPECT_FALSE(roster.add("C:\\j\xC4va\\JAVA.exe"));
 }
 
+TEST(VmRoster, ListsOneFileOnceUnderAnyOfItsNames) {
+    // A short name, a junction and a substituted drive name one file; where a
+    // file could not be opened its path alone decides.
+    FileIdentity jdk{true, 0x1234, 42};
+    FileIdentity unknown;
+    VmRoster roster;
+    EXPECT_TRUE(roster.add("C:\\Program Files\\jdk\\bin\\java.exe", jdk));
+    EXPECT_FALSE(roster.add("C:\\PROGRA~1\\jdk\\bin\\java.exe", jdk));
+    EXPECT_FALSE(roster.add("J:\\jdk\\bin\\java.exe", jdk));
+    EXPECT_TRUE(roster.add("C:\\jdk\\bin\\java.exe", FileIdentity{true, 0x1234, 43}));
+    EXPECT_TRUE(roster.add("C:\\jre\\bin\\java.exe", FileIdentity{true, 0x5678, 42}));
+    EXPECT_TRUE(roster.add("C:\\javapath\\java.exe", unknown));
+    EXPECT_FALSE(roster.add("C:\\JAVAPATH\\java.exe", jdk));
+    EXPECT_FALSE(roster.add("c:\\program files\\jdk\\bin\\java.exe", unknown));
+    EXPECT_EQ(roster.size(), 4u);
+}
+
 TEST(VmRoster, TakesNoMoreThanThirtyTwo) {
     VmRoster roster;
     for (std::size_t i = 0; i < kMaxVms; ++i) {
