@@ -6,6 +6,7 @@ import unittest
 
 import payloads as pl
 import wineharness as wh
+from launcher_rig import RUN_FOLDER
 
 CAPTION = "Kitebay"
 USAGE = "usage:\n\nRadad <version>:<vendor>:<os> ..."
@@ -29,6 +30,9 @@ class LauncherSpineTest(unittest.TestCase):
     @classmethod
     def tearDownClass(cls):
         cls.s.close()
+
+    def run_folders(self):
+        return [n for n in os.listdir(self.temp) if RUN_FOLDER.fullmatch(n)]
 
     def launcher_with(self, records, trailer=None, name="case.exe"):
         path = os.path.join(self.s.dir, name)
@@ -69,13 +73,14 @@ class LauncherSpineTest(unittest.TestCase):
     def test_without_payload_shows_the_usage_message_and_removes_the_probe_class(self):
         process = self.spawn(wh.dist("radad.exe"))
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
-        probe = os.path.join(self.temp, "QvxVersion.class")
+        folder, = self.run_folders()
+        probe = os.path.join(self.temp, folder, "QvxVersion.class")
         self.assertEqual(read(probe), self.probe_class, "the probe class is written at start")
         self.assertEqual(len([w for w in self.s.windows() if w.caption == CAPTION]), 1)
         self.assertEqual(self.s.control_text(CAPTION, 65535, "msgbox"), USAGE)
         self.s.press(CAPTION, IDOK, "msgbox")
         self.assertEqual(process.wait(30), 0)
-        self.assertFalse(os.path.exists(probe))
+        self.assertEqual(self.run_folders(), [], "the probe class and its folder are removed")
 
     def test_payloads_are_accepted_or_refused_by_their_first_three_records(self):
         big_text = pl.record("CommandLine", b"a" * 260 + b"\0")
@@ -109,7 +114,7 @@ class LauncherSpineTest(unittest.TestCase):
                     self.assert_accepted_then_cancel(process)
                 else:
                     self.assert_usage_shown_then_exit(process)
-                self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+                self.assertEqual(self.run_folders(), [])
 
     def test_the_download_address_comes_from_the_second_record(self):
         address = "http://kitebay.example/x?y=1"
@@ -132,7 +137,7 @@ class LauncherSpineTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0)
         self.assertEqual(result.stdout, b"0\r\n")
         self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
-        self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+        self.assertEqual(self.run_folders(), [])
 
     def test_a_requirement_longer_than_259_characters_is_refused_without_a_report(self):
         words = ["1.0:A:A"] * 32 + ["A:A"]
@@ -143,15 +148,15 @@ class LauncherSpineTest(unittest.TestCase):
         self.assertEqual(too_long.returncode, 0)
         self.assertEqual(too_long.stdout, b"")
 
-    def test_a_probe_class_that_cannot_be_written_ends_the_run_silently(self):
-        # A folder of the probe class's name stands in the way of the file.
-        probe = os.path.join(self.temp, "QvxVersion.class")
-        os.makedirs(probe)
-        self.addCleanup(os.rmdir, probe)
+    def test_a_temporary_directory_that_does_not_exist_ends_the_run_silently(self):
+        # Nowhere to make the run's folder and write the probe class.
+        for name in ("TEMP", "TMP"):
+            self.s.reg_add("HKCU\\Environment", name, "C:\\no such folder")
+        self.addCleanup(self.s.set_temp_dir, self.temp_win.rstrip("\\"))
         result = self.s.run([wh.dist("radad.exe")], timeout=60)
         self.assertEqual(result.returncode, 0)
         self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
-        self.assertTrue(os.path.isdir(probe))
+        self.assertFalse(os.path.exists(self.s.unix_path("C:\\no such folder")))
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@ as each case configures them and log how they were started. After the three
 classic kinds come the java.exe files of today's registrations, JAVA_HOME and PATH."""
 
 import os
+import re
+import subprocess
 import time
 import unittest
 
@@ -16,6 +18,7 @@ JDK_EXE = "C:\\jdk\\Bin\\java.exe"
 JRE_EXE = "C:\\jre\\Bin\\jre.exe"
 JVIEW_EXE = "C:\\windows\\jview.exe"
 WORK = "C:\\work"
+RUN_FOLDER = re.compile(r"radad-[0-9a-f]{8}")
 
 
 def parse_log(text):
@@ -43,6 +46,7 @@ class ListModeTest(unittest.TestCase):
         cls.fakevm = wh.cross("tests/standins/fakevm/fakevm.exe")
         os.makedirs(cls.s.unix_path(WORK), exist_ok=True)
         cls.temp_win, cls.temp = cls.s.temp_dir()
+        cls.probe_size = os.path.getsize(wh.cross("launcher/probe/classes/QvxVersion.class"))
 
     @classmethod
     def tearDownClass(cls):
@@ -101,8 +105,12 @@ class ListModeTest(unittest.TestCase):
         self.s.wine("reg", "import", self.s.win_path(path), *(self.s.reg_view if view is None else view),
                     check=True)
 
-    def output_file(self):
-        return self.s.unix_path("C:\\stdout.tmp")
+    def run_folder(self, run):
+        """The class directory a logged run was given: the launcher's folder of its
+        own in the temporary directory, with its trailing backslash."""
+        folder = run["classfile"].rpartition("\\")[0] + "\\"
+        self.assertRegex(folder, "^" + re.escape(self.temp_win) + RUN_FOLDER.pattern + r"\\$")
+        return folder
 
     def runs_of(self, exe):
         path = self.s.unix_path(exe) + ".log"
@@ -111,16 +119,22 @@ class ListModeTest(unittest.TestCase):
         with open(path, encoding="latin-1") as f:
             return parse_log(f.read())
 
-    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, vm_left_running=False, exe=None):
+    def command(self, requirement="1.1:A:A", exe=None):
         # Separate words, so that wine builds the command line a user would type.
-        # No JAVA_HOME or PATH of the machine's own unless a case gives one.
-        result = self.s.run([exe or wh.dist("radad.exe"), *requirement.split(" ")],
-                            cwd=self.s.unix_path(WORK), env={"JAVA_HOME": None, "WINEPATH": None, **(env or {})},
-                            timeout=timeout)
+        return [exe or wh.dist("radad.exe"), *requirement.split(" ")]
+
+    # No JAVA_HOME or PATH of the machine's own unless a case gives one.
+    NO_JAVA_PLACES = {"JAVA_HOME": None, "WINEPATH": None}
+
+    def assert_no_run_folder_left(self):
+        """The probe class, the output files and the run's folder are gone."""
+        self.assertEqual([n for n in os.listdir(self.temp) if RUN_FOLDER.fullmatch(n)], [])
+
+    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, exe=None):
+        result = self.s.run(self.command(requirement, exe), cwd=self.s.unix_path(WORK),
+                            env={**self.NO_JAVA_PLACES, **(env or {})}, timeout=timeout)
         self.assertEqual(result.returncode, 0)
-        if not vm_left_running:
-            self.assertFalse(os.path.exists(self.output_file()), "the output file stays")
-        self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+        self.assert_no_run_folder_left()
         return result.stdout.decode("latin-1")
 
     def test_no_vm_installed_gives_the_count_zero_alone(self):
@@ -133,8 +147,8 @@ class ListModeTest(unittest.TestCase):
         report = self.list_mode()
         self.assertEqual(report, "3\r\nYES %s\r\nNO %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE, JVIEW_EXE))
 
-        temp = self.temp_win
         jdk, = self.runs_of(JDK_EXE)
+        temp = self.run_folder(jdk)
         self.assertEqual(jdk["commandline"], '"%s" QvxVersion 1.1:A:A' % JDK_EXE)
         self.assertEqual(jdk["cwd"], temp.rstrip("\\"))
         self.assertEqual(jdk["classpathvar"], temp)
@@ -147,8 +161,8 @@ class ListModeTest(unittest.TestCase):
         self.assertEqual(jview["cwd"], temp.rstrip("\\"))
         for run in (jdk, jre, jview):
             self.assertEqual(run["classfile"], temp + "QvxVersion.class")
-            self.assertEqual(int(run["classsize"]),
-                             os.path.getsize(wh.cross("launcher/probe/classes/QvxVersion.class")))
+            self.assertEqual(run["injob"], "1")
+            self.assertEqual(int(run["classsize"]), self.probe_size)
 
     def test_alternatives_of_the_requirement_reach_the_probe_as_separate_arguments(self):
         self.install_vm(JRE_EXE, "status=314")
@@ -184,7 +198,7 @@ class ListModeTest(unittest.TestCase):
         self.install_vm(JDK_EXE, "status=314")
         self.assertEqual(self.list_mode(env={"CLASSPATH": "C:\\elsewhere"}), "1\r\nYES %s\r\n" % JDK_EXE)
         run, = self.runs_of(JDK_EXE)
-        self.assertEqual(run["classpathvar"], self.temp_win)
+        self.assertEqual(run["classpathvar"], self.run_folder(run))
 
     def test_a_temporary_directory_with_a_blank_is_quoted_for_the_vm(self):
         spaced = "C:\\Documents and Settings\\tester\\Local Settings\\Temp\\"
@@ -194,15 +208,16 @@ class ListModeTest(unittest.TestCase):
         self.install_vm(JVIEW_EXE, "status=314")
         self.install_vm(JDK_EXE, "status=314")
         self.assertEqual(self.list_mode(), "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE, JVIEW_EXE))
-        quoted = '"%s"' % spaced.rstrip("\\")
         jre, = self.runs_of(JRE_EXE)
+        folder = jre["classfile"].rpartition("\\")[0]
+        self.assertRegex(folder, "^" + re.escape(spaced) + RUN_FOLDER.pattern + "$")
+        quoted = '"%s"' % folder
         self.assertEqual(jre["commandline"], '"%s" -cp %s QvxVersion 1.1:A:A' % (JRE_EXE, quoted))
-        self.assertEqual(jre["args"][1], spaced.rstrip("\\"))
-        self.assertEqual(jre["classfile"], spaced + "QvxVersion.class")
+        self.assertEqual(jre["args"][1], folder)
         jview, = self.runs_of(JVIEW_EXE)
         self.assertEqual(jview["commandline"], '"%s" -cp:p %s QvxVersion 1.1:A:A' % (JVIEW_EXE, quoted))
         jdk, = self.runs_of(JDK_EXE)
-        self.assertEqual(jdk["classfile"], spaced + "QvxVersion.class")
+        self.assertEqual(jdk["classfile"], folder + "\\QvxVersion.class")
 
     def test_todays_registrations_follow_the_classic_kinds_newest_version_first_within_each_key(self):
         self.install_vm(JDK_EXE, "status=314")
@@ -221,9 +236,9 @@ class ListModeTest(unittest.TestCase):
         self.assertEqual(self.list_mode(), "6\r\nYES %s\r\nYES %s\r\nNO %s\r\nYES %s\r\nYES %s\r\nYES %s\r\n"
                          % (JDK_EXE, jdk21, jdk17, jdk11, jre21, jre8))
         # Each VM is probed once, the java.exe found again under the kit's own key too.
-        temp = self.temp_win
         for exe in (JDK_EXE, jdk21, jdk17, jdk11, jre21, jre8):
             run, = self.runs_of(exe)
+            temp = self.run_folder(run)
             self.assertEqual(run["commandline"], '"%s" QvxVersion 1.1:A:A' % exe)
             self.assertEqual((run["cwd"], run["classpathvar"]), (temp.rstrip("\\"), temp))
 
@@ -243,22 +258,35 @@ class ListModeTest(unittest.TestCase):
 
     def test_java_home_then_the_first_java_exe_on_path_follow_the_registry(self):
         registered = self.install_java("C:\\jdk17")
-        self.register([("JDK", "17", "C:\\jdk17")])
         home = self.install_java("C:\\home")
         on_path = self.install_program("C:\\onpath\\java.exe")
         self.install_program("C:\\later\\java.exe")
-        # Neither the launcher's own folder nor the current directory is searched.
+        # Neither the launcher's own folder nor the current directory is searched,
+        # nor what an empty or relative JavaHome or PATH element leads to there or
+        # at the root of the current drive.
         self.install_program(WORK + "\\java.exe")
+        self.install_java(WORK + "\\jre")
+        self.install_program("C:\\bin\\java.exe")
+        self.register([("JDK", "17", "C:\\jdk17"), ("JDK", "18", ""), ("JDK", "19", "jre")])
+        self.s.reg_add(JDK_KEY, "CurrentVersion", "1.1")
+        self.s.reg_add(JDK_KEY + "\\1.1", "JavaHome", "")
         launcher = self.install_program("C:\\app\\radad.exe", None, wh.dist("radad.exe"))
         self.install_program("C:\\app\\java.exe")
-        report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;C:\\onpath;C:\\later"},
+        report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;;.;bin;C:\\onpath;C:\\later"},
                                 exe=launcher)
         self.assertEqual(report, "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (registered, home, on_path))
 
     def test_the_same_executable_found_three_ways_is_listed_and_probed_once(self):
+        # Under other names of the same file too: a drive letter given to its
+        # folder (subst) and a link to its bin folder (as the javapath junction).
         registered = self.install_java("C:\\jdk17")
-        self.register([("JDK", "17", "C:\\jdk17")])
-        report = self.list_mode(env={"JAVA_HOME": "c:\\JDK17\\", "WINEPATH": "C:\\Jdk17\\Bin"})
+        self.register([("JDK", "17", "C:\\jdk17"), ("JRE", "17", "c:\\JDK17\\")])
+        drive = os.path.join(self.s.prefix, "dosdevices", "j:")
+        link = self.s.unix_path("C:\\javapath")
+        for alias, target in ((drive, "C:\\jdk17"), (link, "C:\\jdk17\\bin")):
+            os.symlink(self.s.unix_path(target), alias)
+            self.addCleanup(os.remove, alias)
+        report = self.list_mode(env={"JAVA_HOME": "J:\\", "WINEPATH": "C:\\javapath"})
         self.assertEqual(report, "1\r\nYES %s\r\n" % registered)
         self.assertEqual(len(self.runs_of(registered)), 1)
 
@@ -286,30 +314,41 @@ class ListModeTest(unittest.TestCase):
         self.addCleanup(self.s.driver, "regaccess", "HKLM", "Software\\JavaSoft", "full")
         self.assertEqual(self.list_mode(), "2\r\nYES %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE))
 
-    def test_a_vm_that_hangs_is_given_up_after_twenty_seconds_and_left_running(self):
-        self.install_vm(JRE_EXE, "hang=1")
+    def test_a_vm_that_hangs_is_ended_after_twenty_seconds_with_what_it_started(self):
+        # The report is read through a pipe, as a script reads it: the pipe closes
+        # when the launcher ends, since no VM inherited it or outlives the search.
+        self.install_vm(JRE_EXE, "hang=1\nchild=1")
         started = time.monotonic()
-        self.assertEqual(self.list_mode(timeout=120, vm_left_running=True), "1\r\nNO %s\r\n" % JRE_EXE)
+        result = subprocess.run([self.s.wine_loader, *self.command()], cwd=self.s.unix_path(WORK),
+                                env={k: v for k, v in self.s.env.items() if k not in self.NO_JAVA_PLACES},
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=120, start_new_session=True)
         elapsed = time.monotonic() - started
+        self.assertEqual(result.stdout.decode("latin-1"), "1\r\nNO %s\r\n" % JRE_EXE)
         self.assertGreaterEqual(elapsed, 19.5)
         self.assertLess(elapsed, 40)
-        hanging = [pid for pid in os.listdir("/proc") if pid.isdigit() and self.running_as(pid, "jre.exe")]
-        self.assertTrue(hanging, "the hanging VM was stopped")
-        # The VM still holds its standard output; the file goes as soon as it ends.
-        for pid in hanging:
-            os.kill(int(pid), 9)
-        deadline = time.monotonic() + 10
-        while os.path.exists(self.output_file()) and time.monotonic() < deadline:
-            time.sleep(0.2)
-        self.assertFalse(os.path.exists(self.output_file()), "the output file outlives the VM")
+        self.assertEqual(self.s.process_count("jre.exe"), 0, "the VM or its child still runs")
+        run, = self.runs_of(JRE_EXE)
+        self.assertEqual((run["injob"], run["pipes"]), ("1", "0"))
+        self.assert_no_run_folder_left()
 
-    @staticmethod
-    def running_as(pid, name):
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f:
-                return name.encode() in f.read()
-        except OSError:
-            return False
+    def test_two_launchers_at_once_each_probe_from_a_folder_of_their_own(self):
+        # The second starts while the first probes its slow first VM, and probes its
+        # second VM after the first launcher has cleaned up: each run's files are
+        # its own.
+        self.install_vm(JDK_EXE, "status=314\ndelay=1500")
+        self.install_vm(JRE_EXE, "status=314")
+        launchers = []
+        for _ in range(2):
+            launchers.append(self.s.spawn(self.command(), cwd=self.s.unix_path(WORK), env=self.NO_JAVA_PLACES))
+            time.sleep(0.7)
+        for launcher in launchers:
+            self.assertEqual(launcher.wait(60), 0)
+            self.assertEqual(launcher.stdout.decode("latin-1"), "2\r\nYES %s\r\nYES %s\r\n" % (JDK_EXE, JRE_EXE))
+        runs = self.runs_of(JDK_EXE) + self.runs_of(JRE_EXE)
+        self.assertEqual([run["classsize"] for run in runs], [str(self.probe_size)] * 4)
+        self.assertEqual(len({self.run_folder(run) for run in runs}), 2)
+        self.assert_no_run_folder_left()
 
 
 if __name__ == "__main__":
