@@ -202,6 +202,9 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     // ends: the dialogs step aside, and the clean-up waits for it.
     VmRun run;
     if (vm.startClass(run, runDirectory, className, nullptr, kOutputFileName, false)) {
+        // Once the dialog is hidden the launcher is no longer in the foreground;
+        // the installer's first window may come to the front all the same.
+        AllowSetForegroundWindow(GetProcessId(run.process()));
         ShowWindow(owner, SW_HIDE);
         waitHandlingMessages(run.process());
         run.finish();

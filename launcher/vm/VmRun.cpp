@@ -114,10 +114,6 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     return true;
 }
 
-bool VmRun::wait(DWORD milliseconds) const noexcept {
-    return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
-}
-
 int VmRun::finish() noexcept {
     DWORD status = 0;
     if (!GetExitCodeProcess(process_.get(), &status))

@@ -42,7 +42,9 @@ public:
     HANDLE process() const { return process_.get(); }
 
     // True when the VM has ended within milliseconds.
-    bool wait(DWORD milliseconds) const noexcept;
+    bool wait(DWORD milliseconds) const noexcept {
+        return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
+    }
 
     // The run's result: 314 when the VM's first output byte is 'T', else its
     // exit status, 259 while it runs. A contained VM that still runs is ended
