@@ -7,17 +7,12 @@ A YES in the report means the probe's status 314 crossed Linux, Wine and the
 launcher intact: Linux alone would have delivered 58, which does not qualify."""
 
 import os
-import shutil
-import time
 import unittest
 
+import launcher_rig as rig
 import wineharness as wh
-from launcher_rig import RUN_FOLDER
+from launcher_rig import CAPTION, IDC_MESSAGE_TEXT, IDC_VM_LIST, IDOK, ONE_VM
 
-CAPTION = "Kitebay"
-IDOK = 1
-IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
-ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
 JAVASOFT = "HKLM\\Software\\JavaSoft"
 JDK_KEY = JAVASOFT + "\\Java Development Kit"
 JRE_KEY = JAVASOFT + "\\Java Runtime Environment"
@@ -36,7 +31,8 @@ class RealJvmTest(unittest.TestCase):
         cls.s = wh.WineSession("real-jvm", win64=True, extra_env={"WINEDLLPATH": os.path.join(BRIDGE, "lib")})
         cls.s.install(os.path.join(BRIDGE, "bin", "java.exe"), JAVA)
         cls.s.install(os.path.join(BRIDGE, "bin", "jre.exe"), JRE)
-        cls.temp_win, cls.temp = cls.s.temp_dir()
+        cls.rig = rig.Rig(cls.s)
+        cls.temp = cls.rig.temp
 
     @classmethod
     def tearDownClass(cls):
@@ -61,7 +57,7 @@ class RealJvmTest(unittest.TestCase):
                 result = self.s.run([wh.dist("radad.exe"), *requirement.split(" ")], cwd=work, timeout=120)
                 self.assertEqual(result.stdout.decode("latin-1"),
                                  "2\r\n%s %s\r\n%s %s\r\n" % (answer, JAVA, answer, JRE))
-                self.assertEqual(os.listdir(self.temp), [], "the run's folder is left")
+                self.assertEqual(self.rig.leftovers(), [], "the run's folder is left")
 
     def test_the_chosen_real_vm_runs_the_installer_class_from_the_temporary_directory(self):
         cases = [
@@ -72,15 +68,9 @@ class RealJvmTest(unittest.TestCase):
         for key, entry in cases:
             with self.subTest(key):
                 self.register(key)
-                for folder in os.listdir(self.temp):
-                    shutil.rmtree(os.path.join(self.temp, folder))
-                process = self.s.spawn([wh.dist("radad-demo.exe")])
-                self.addCleanup(lambda: process.poll() is None and process.kill())
-                self.s.wait_window(CAPTION, "dialog", timeout=60)
-                deadline = time.monotonic() + 60
-                while self.s.control_text(CAPTION, IDC_MESSAGE_TEXT, "dialog") != ONE_VM:
-                    self.assertLess(time.monotonic(), deadline, "the real JVM did not qualify")
-                    time.sleep(0.5)
+                self.rig.clear_temp()
+                process = self.s.spawn([wh.dist("radad-demo.exe")], test=self)
+                self.assertEqual(self.rig.search_result(timeout=120)[IDC_MESSAGE_TEXT].text, ONE_VM)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
                 self.assertEqual([(item.data, item.text) for item in items], [entry])
                 self.assertEqual(selection, 0)
@@ -89,13 +79,12 @@ class RealJvmTest(unittest.TestCase):
                 self.assertEqual(process.wait(60), 0)
                 # The installer wrote into its working directory, the run's folder:
                 # the launcher leaves that folder with only what the installer wrote.
-                folder, = os.listdir(self.temp)
-                self.assertRegex(folder, RUN_FOLDER)
-                self.assertEqual(os.listdir(os.path.join(self.temp, folder)), ["setup-ran.txt"])
-                with open(os.path.join(self.temp, folder, "setup-ran.txt"), encoding="latin-1") as f:
+                self.assertEqual(self.rig.leftovers(), ["radad-*", "radad-*/setup-ran.txt"])
+                folder = self.rig.run_folder()[1]
+                with open(os.path.join(folder, "setup-ran.txt"), encoding="latin-1") as f:
                     # The JVM itself is a Linux program, and names the folder so.
-                    self.assertRegex(f.read(), "^setup ran in .*/%s\n$" % folder)
+                    self.assertRegex(f.read(), "^setup ran in .*/%s\n$" % os.path.basename(folder))
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -4,8 +4,8 @@ quoted registration of a path with blanks, and a drive root as image directory.
 Each case installs, reads the values and uninstalls, in one prefix."""
 
 import os
-import unittest
 
+import wineharness as wh
 from test_service_support import RUNNING, SERVER, STOPPED, ServiceTestCase, batch
 
 IMAGE_DIR = r"C:\Veltra"
@@ -99,4 +99,4 @@ class ConfigurationTest(ServiceTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -14,7 +14,7 @@
 //                 working directory, CLASSPATH, the class and its file as found,
 //                 whether it runs in a job, and how many pipe handles it holds
 //                 (inherited ones: it opens none itself).
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -23,12 +23,6 @@
 #include <vector>
 
 namespace {
-
-std::string ownPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
 
 std::string setting(const std::string& config, const std::string& key,
                     const std::string& fallback) {
@@ -79,15 +73,8 @@ int pipeHandles() {
 }
 
 void startHangingChild(const std::string& self) {
-    std::string commandLine = "\"" + self + "\" --child";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION started = {};
-    if (CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, DETACHED_PROCESS, nullptr,
-                       nullptr, &startup, &started)) {
-        CloseHandle(started.hThread);
-        CloseHandle(started.hProcess);
-    }
+    StartedProgram child;
+    startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
 }
 
 } // namespace
