@@ -29,6 +29,9 @@ public:
     void runInteractive();
     void runListMode();
 
+    // Makes this run's own folder in the temporary directory, under a name that
+    // did not exist before, into runDirectory. Raises when it cannot.
+    void makeRunDirectory();
     void writeProbeClass();
     void deleteProbeClass();
     bool probeClassPath(char (&out)[kMaxPath]) const;
@@ -37,8 +40,9 @@ public:
     // box under the caption. Returns the box's answer.
     int showMessage(HWND owner, UINT stringId, UINT type, ...);
 
-    // Writes the payload into the temporary directory and starts the installer
-    // class under vm. Raises when the payload cannot be written.
+    // Writes the payload into the run's folder, starts the installer class under
+    // vm, hides owner and waits for the installer's VM to end, handling the
+    // thread's messages meanwhile. Raises when the payload cannot be written.
     bool runInstaller(HWND owner, JavaVm& vm);
 
     // A dialog procedure that catches a CException parks it here and ends its
@@ -50,6 +54,10 @@ public:
     int interactive = 0;
     char requirement[kMaxPath] = {};
     char tempDirectory[kMaxPath] = {};
+    // This run's folder in tempDirectory, with its trailing backslash: the class
+    // directory of every VM run, and where the probe class, the payload's files
+    // and the VMs' output files are written.
+    char runDirectory[kMaxPath] = {};
     char caption[kMaxPath] = {};
     char installerFileName[kMaxPath] = {};
     char downloadAddress[kMaxPath] = {};
@@ -59,6 +67,7 @@ public:
 private:
     CException* heldFailure = nullptr;
     bool probeClassWritten = false;
+    bool runDirectoryMade = false;
     bool commandTailTooLong = false;
 };
 
