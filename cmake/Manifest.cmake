@@ -20,3 +20,16 @@ function(write_manifest output)
     endif()
     configure_file("${CMAKE_SOURCE_DIR}/cmake/Application.manifest.in" "${output}" @ONLY)
 endfunction()
+
+# Gives a test program the same manifest (without the dialog parts), so that it
+# reads and writes the whole names that the programs under test use.
+#   add_manifest(<target>)
+function(add_manifest target)
+    set(manifest "${CMAKE_BINARY_DIR}/test-programs.manifest")
+    set(script "${CMAKE_BINARY_DIR}/test-programs-manifest.rc")
+    if(NOT EXISTS "${script}")
+        write_manifest("${manifest}")
+        file(WRITE "${script}" "1 24 \"${manifest}\"\n")
+    endif()
+    target_sources(${target} PRIVATE "${script}")
+endfunction()
