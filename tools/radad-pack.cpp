@@ -7,9 +7,11 @@
 //       RECORD is NAME=FILE (the file's bytes) or NAME:=TEXT (the text and a NUL)
 //   radad-pack list <launcher.exe>
 //   radad-pack check <launcher.exe>
+//   radad-pack --version
 #include "Path.h"
 #include "PayloadFormat.h"
 #include "PayloadWriter.h"
+#include "ProjectVersion.h"
 
 #include <cstdio>
 #include <cstring>
@@ -21,7 +23,8 @@ namespace {
 int usage() {
     std::fputs("usage: radad-pack build <launcher.exe> -o <out.exe> NAME=FILE|NAME:=TEXT ...\n"
                "       radad-pack list <launcher.exe>\n"
-               "       radad-pack check <launcher.exe>\n",
+               "       radad-pack check <launcher.exe>\n"
+               "       radad-pack --version\n",
                stderr);
     return 2;
 }
@@ -261,5 +264,9 @@ int main(int argc, char** argv) {
         return list(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "check") == 0)
         return check(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("radad-pack %s\n", PROJECT_VERSION_TEXT);
+        return 0;
+    }
     return usage();
 }

@@ -56,6 +56,8 @@ void waitHandlingMessages(HANDLE process) {
 
 } // namespace
 
+LauncherApp::LauncherApp() = default;
+
 LauncherApp& app() {
     return theApp;
 }
@@ -79,7 +81,7 @@ void LauncherApp::start(const char* commandTail) {
 
 void LauncherApp::runInteractive() {
     if (!readPayload()) {
-        char text[kMaxPath] = {};
+        char text[kMaxText] = {};
         LoadStringA(instance, IDS_USAGE, text, sizeof text);
         MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
         return;
@@ -189,7 +191,7 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
 }
 
 bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
-    char className[kMaxPath];
+    char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 
