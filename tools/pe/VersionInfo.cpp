@@ -108,17 +108,17 @@ const VersionBlock* VersionBlock::child(const std::u16string& childKey) const {
 
 bool parseVersionNumber(const std::string& text, VersionNumber& number) {
     std::uint32_t parts[4] = {0, 0, 0, 0};
-    std::size_t count = 0;
+    std::size_t part = 0;
     std::size_t digits = 0;
     for (std::size_t i = 0; i <= text.size(); ++i) {
         if (i == text.size() || text[i] == '.') {
-            if (digits == 0 || ++count > 4)
+            if (digits == 0 || (i < text.size() && ++part == 4))
                 return false;
             digits = 0;
         } else if (text[i] >= '0' && text[i] <= '9' && digits < 5) {
-            parts[count] = parts[count] * 10 + static_cast<std::uint32_t>(text[i] - '0');
+            parts[part] = parts[part] * 10 + static_cast<std::uint32_t>(text[i] - '0');
             ++digits;
-            if (parts[count] > 0xFFFF)
+            if (parts[part] > 0xFFFF)
                 return false;
         } else {
             return false;
