@@ -1,10 +1,13 @@
-"""The shipped programs of both builds: the right machine, small, and needing no
-DLL beyond those of Windows itself; the payload tool works on both launchers."""
+"""The shipped programs of both builds (and radad-pack.exe of the x86-64 one): the
+right machine, small, and needing no DLL beyond those of Windows itself; the
+payload tool works on both launchers."""
 
 import os
 import subprocess
 import sys
 import unittest
+
+import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "probe"))
 sys.dont_write_bytecode = True
@@ -43,7 +46,7 @@ def pack(*args):
 class DeliverablesTest(unittest.TestCase):
     def test_each_build_is_for_its_machine_and_imports_only_windows_dlls(self):
         for folder, machine, magic, objdump in BUILDS:
-            for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe"):
+            for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe") + (("radad-pack.exe",) if folder else ()):
                 with self.subTest(folder=folder or "x86", program=name):
                     file_path = path(folder, name)
                     self.assertEqual(pe_resources.headers(read(file_path))[:2], (machine, magic))
@@ -62,7 +65,11 @@ class DeliverablesTest(unittest.TestCase):
             with self.subTest(folder=folder or "x86"):
                 stub = read(path(folder, "radad.exe"))
                 demo = read(path(folder, "radad-demo.exe"))
-                self.assertEqual(demo[:len(stub)], stub)
+                # The same image, but for the checksum, which covers the payload too.
+                _, magic, directories = pe_resources.headers(demo)
+                at = directories - {0x10B: 96, 0x20B: 112}[magic] + 64
+                self.assertEqual(demo[:at] + demo[at + 4:len(stub)], stub[:at] + stub[at + 4:])
+                self.assertEqual(int.from_bytes(demo[at:at + 4], "little"), pefile.PE(data=demo).generate_checksum())
                 self.assertEqual(int.from_bytes(demo[-4:], "little"), len(stub))
                 listing = pack("list", path(folder, "radad-demo.exe"))
                 self.assertEqual(listing.returncode, 0, listing.stderr)
