@@ -97,6 +97,24 @@ std::string refusal(const std::function<void()>& action) {
     return "accepted";
 }
 
+// A number written over good bytes, and the words of the refusal it must cause.
+struct Damage {
+    const char* what;
+    std::size_t at;
+    std::uint32_t value;
+    bool wide; // four bytes rather than two
+    const char* problem;
+};
+
+void expectRefusals(const Bytes& good, std::initializer_list<Damage> cases,
+                    const std::function<void(const Bytes&)>& read) {
+    for (const Damage& c : cases) {
+        Bytes bad = good;
+        (c.wide ? putU32 : putU16)(bad, c.at, c.value);
+        EXPECT_NE(refusal([&] { read(bad); }).find(c.problem), std::string::npos) << c.what;
+    }
+}
+
 TEST(ResourceTree, ReadingWhatWasWrittenGivesTheSameTreeAndTheSameBytes) {
     const ResourceNode tree = sampleTree();
     const Bytes written = writeResourceTree(tree, 0x1A000);
@@ -112,30 +130,15 @@ TEST(ResourceTree, ReadingWhatWasWrittenGivesTheSameTreeAndTheSameBytes) {
 
 TEST(ResourceTree, RefusesHostileDirectories) {
     const Bytes good = writeResourceTree(sampleTree(), 0x1000);
-    struct Case {
-        const char* what;
-        std::size_t at;
-        std::uint32_t value;
-        const char* problem;
-    };
     // The root's first entry (JAVACLASS) points at its type directory from offset 20.
-    const Case cases[] = {
-        {"a type directory that is the root again", 20, 0x80000000u, "reaches one directory twice"},
-        {"a type that is data", 20, 0x200, "three levels"},
-        {"an entry past the section", 20, 0x80000000u | 0xFFF0, "ends before byte"},
-        {"a named entry counted as numbered", 12, 0, "out of order"},
-    };
-    for (const Case& c : cases) {
-        Bytes bad = good;
-        if (c.at == 12)
-            putU16(bad, 12, c.value);
-        else
-            putU32(bad, c.at, c.value);
-        EXPECT_NE(
-            refusal([&] { readResourceTree(ByteView(bad, "section"), 0x1000); }).find(c.problem),
-            std::string::npos)
-            << c.what;
-    }
+    expectRefusals(
+        good,
+        {{"a type directory that is the root again", 20, 0x80000000u, true,
+          "reaches one directory twice"},
+         {"a type that is data", 20, 0x200, true, "three levels"},
+         {"an entry past the section", 20, 0x80000000u | 0xFFF0, true, "ends before byte"},
+         {"a named entry counted as numbered", 12, 0, false, "out of order"}},
+        [](const Bytes& bad) { readResourceTree(ByteView(bad, "section"), 0x1000); });
     EXPECT_NE(refusal([&] {
                   readResourceTree(ByteView(good, "section"), 0x2000);
               }).find("outside the resource section"),
@@ -206,25 +209,14 @@ TEST(IconFile, RefusesFilesThatAreTruncatedOrClaimWhatTheyDoNotHold) {
     good.resize(62, 0);
     putU32(good, 22, 40);
     ASSERT_EQ(readIconFile(good).size(), 1u);
-    struct Case {
-        const char* what;
-        std::size_t at;
-        std::uint32_t value;
-        const char* problem;
-    };
-    const Case cases[] = {
-        {"a cursor", 2, 2, "no icon file"},
-        {"four images claimed", 4, 4,
-         "claims 4 images, but its 62 bytes hold the directory of only 3"},
-        {"an image past the end", 18, 30, "reaches past the end of the file"},
-        {"an image over the directory", 18, 10, "overlaps the icon directory"},
-        {"no bitmap header", 22, 12, "neither a bitmap nor a PNG"},
-    };
-    for (const Case& c : cases) {
-        Bytes bad = good;
-        (c.at == 2 || c.at == 4 ? putU16 : putU32)(bad, c.at, c.value);
-        EXPECT_NE(refusal([&] { readIconFile(bad); }).find(c.problem), std::string::npos) << c.what;
-    }
+    expectRefusals(good,
+                   {{"a cursor", 2, 2, false, "no icon file"},
+                    {"four images claimed", 4, 4, false,
+                     "claims 4 images, but its 62 bytes hold the directory of only 3"},
+                    {"an image past the end", 18, 30, true, "reaches past the end of the file"},
+                    {"an image over the directory", 18, 10, true, "overlaps the icon directory"},
+                    {"no bitmap header", 22, 12, true, "neither a bitmap nor a PNG"}},
+                   [](const Bytes& bad) { readIconFile(bad); });
     EXPECT_NE(
         refusal([&] { readIconFile(Bytes(good.begin(), good.begin() + 5)); }).find("truncated"),
         std::string::npos);
