@@ -1,5 +1,6 @@
 #include "IconFile.h"
 
+#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -34,11 +35,11 @@ std::set<std::uint16_t> groupImageIds(const Bytes& group) {
     return ids;
 }
 
+// The images that the first group lists, or (first false) that the others list.
 std::set<std::uint16_t> imagesOfGroups(const ResourceNode* groups, bool first) {
     std::set<std::uint16_t> ids;
-    if (groups == nullptr)
-        return ids;
-    for (std::size_t g = first ? 0 : 1; g < (first ? 1 : groups->entries.size()); ++g)
+    const std::size_t count = groups != nullptr ? groups->entries.size() : 0;
+    for (std::size_t g = first ? 0 : 1; g < (first ? std::min<std::size_t>(count, 1) : count); ++g)
         for (const ResourceNode& language : groups->entries[g].entries) {
             std::set<std::uint16_t> more = groupImageIds(language.data);
             ids.insert(more.begin(), more.end());
