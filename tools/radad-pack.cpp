@@ -230,6 +230,17 @@ int build(int argc, char** argv) {
     }
     if (first == argc)
         return usage();
+    // Rewritten version information names the installer, not the launcher it came from.
+    if (!edits.strings.empty()) {
+        const std::string out = outPath;
+        const std::string name = out.substr(out.find_last_of("/\\") + 1);
+        try {
+            edits.strings.emplace_back(u"OriginalFilename", pe::utf16FromUtf8(name, "-o"));
+        } catch (const pe::FormatError& error) {
+            std::fprintf(stderr, "radad-pack: %s\n", error.what());
+            return 1;
+        }
+    }
 
     std::vector<unsigned char> stub;
     if (!readOrComplain(launcherPath, stub))

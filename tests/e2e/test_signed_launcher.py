@@ -129,7 +129,8 @@ class SignedLauncherTest(unittest.TestCase):
                         *records[:2], records[2] + setup], check=True, timeout=60)
         if wh.arch() == "x64":
             # radad-pack.exe, with Windows paths and the same texts, writes the same bytes.
-            on_windows = os.path.join(self.s.dir, "kitebay-setup-windows.exe")
+            on_windows = os.path.join(self.s.dir, "windows", "kitebay-setup.exe")
+            os.makedirs(os.path.dirname(on_windows))
             win = self.s.win_path
             result = self.s.run([wh.dist("radad-pack.exe"), "build", win(wh.dist("radad.exe")), "-o", win(on_windows),
                                  *pl.author_options(win(icon)), *records[:2], records[2] + win(setup)])

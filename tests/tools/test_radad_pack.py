@@ -191,7 +191,7 @@ class RadadPackTest(unittest.TestCase):
                 self.assertEqual(pe.get_warnings(), [])
                 self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
                 strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
-                self.assertEqual(strings, pl.AUTHOR)
+                self.assertEqual(strings, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
                 fixed = pe.VS_FIXEDFILEINFO[0]
                 self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
                                   fixed.ProductVersionLS), (0x20001, 0x7, 0x20001, 0))
