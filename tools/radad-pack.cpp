@@ -9,6 +9,7 @@
 //       level of the copy of the launcher that the payload is appended to
 //   radad-pack list <launcher.exe>
 //   radad-pack check <launcher.exe>
+//   radad-pack --version
 //
 // Texts on the command line are UTF-8 (radad-pack.exe asks Windows for UTF-8
 // in its manifest).
@@ -17,6 +18,7 @@
 #include "PayloadFormat.h"
 #include "PayloadWriter.h"
 #include "PeImage.h"
+#include "ProjectVersion.h"
 #include "ResourceEdit.h"
 
 #include <cstdio>
@@ -31,6 +33,7 @@ int usage() {
         "usage: radad-pack build <launcher.exe> -o <out.exe> [OPTION...] NAME=FILE|NAME:=TEXT ...\n"
         "       radad-pack list <launcher.exe>\n"
         "       radad-pack check <launcher.exe>\n"
+        "       radad-pack --version\n"
         "options of build (each at most once, before the records):\n"
         "  --icon FILE.ico              the icon, all its sizes and colour depths\n"
         "  --product-name TEXT          version information: ProductName\n"
@@ -421,5 +424,9 @@ int main(int argc, char** argv) {
         return list(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "check") == 0)
         return check(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("radad-pack %s\n", PROJECT_VERSION_TEXT);
+        return 0;
+    }
     return usage();
 }

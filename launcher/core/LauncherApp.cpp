@@ -54,7 +54,7 @@ void LauncherApp::start(const char* commandTail) {
 
 void LauncherApp::runInteractive() {
     if (!readPayload()) {
-        char text[kMaxPath] = {};
+        char text[kMaxText] = {};
         LoadStringA(instance, IDS_USAGE, text, sizeof text);
         MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
         return;
@@ -138,7 +138,7 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
 }
 
 bool LauncherApp::runInstaller(HWND, JavaVm& vm) {
-    char className[kMaxPath];
+    char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 

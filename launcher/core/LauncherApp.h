@@ -8,6 +8,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "BoundedText.h"
 #include "Path.h"
 #include "Payload.h"
 #include "VmList.h"
@@ -48,11 +49,11 @@ public:
 
     HINSTANCE instance = nullptr;
     int interactive = 0;
-    char requirement[kMaxPath] = {};
+    char requirement[kMaxText] = {};
     char tempDirectory[kMaxPath] = {};
-    char caption[kMaxPath] = {};
-    char installerFileName[kMaxPath] = {};
-    char downloadAddress[kMaxPath] = {};
+    char caption[kMaxText] = {};
+    char installerFileName[kMaxText] = {};
+    char downloadAddress[kMaxText] = {};
     Payload payload;
     VmList vmList;
 

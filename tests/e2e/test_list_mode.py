@@ -204,6 +204,24 @@ class ListModeTest(unittest.TestCase):
         jdk, = self.runs_of(JDK_EXE)
         self.assertEqual(jdk["classfile"], spaced + "QvxVersion.class")
 
+    def test_a_java_home_and_a_temporary_directory_outside_the_ansi_code_page(self):
+        # Code page 1252 spells neither omega. The launcher reads the home and
+        # reports the VM through its UTF-8 code page; the VM is handed the
+        # temporary directory's short name, which it can read whatever its own.
+        greek_temp = "C:\\users\\\u03a9mega\\Temp"
+        self.s.set_temp_dir(greek_temp)
+        self.addCleanup(self.s.set_temp_dir, self.temp_win.rstrip("\\"))
+        home = "C:\\J\u00e4v\u00e4 \u03a9"
+        jre = self.install_program(home + "\\Bin\\jre.exe")
+        self.s.reg_add(JRE_KEY, "CurrentVersion", "1.1")
+        self.s.reg_add(JRE_KEY + "\\1.1", "JavaHome", home)
+        self.assertEqual(self.list_mode(), "1\r\nYES %s\r\n" % jre.encode("utf-8").decode("latin-1"))
+        run, = self.runs_of(jre)
+        short = run["args"][1]
+        self.assertRegex(short, r"^C:\\[!-~]+\\$", "not an ASCII path")
+        self.assertEqual(run["classfile"], short + "QvxVersion.class")
+        self.assertEqual(os.listdir(self.s.unix_path(greek_temp)), [])
+
     def test_todays_registrations_follow_the_classic_kinds_newest_version_first_within_each_key(self):
         self.install_vm(JDK_EXE, "status=314")
         jdk21 = self.install_java("C:\\jdk21")
