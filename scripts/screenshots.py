@@ -20,14 +20,8 @@ import launcher_rig as rig  # noqa: E402
 import payloads as pl  # noqa: E402
 from launcher_rig import CAPTION, IDCANCEL, IDYES, JDK, JRE, JVIEW  # noqa: E402
 
-IDC_MESSAGE_TEXT, IDC_OPTION_DOWNLOAD = 1002, 1021
 VK_F4 = 0x73
-SEARCHING = "Searching for Java virtual machines..."
 ADDRESS = "http://kitebay.example/getjava"
-
-
-def _controls(session):
-    return {c.id: c for c in session.controls(CAPTION, "dialog")}
 
 
 def _show_choice(session, runner, exe, vms, png, dropped=False):
@@ -36,9 +30,7 @@ def _show_choice(session, runner, exe, vms, png, dropped=False):
         runner.install_vm(kind, home)
     process = session.spawn([exe])
     try:
-        session.wait_window(CAPTION, "dialog", timeout=30)
-        rig.wait_until(lambda: _controls(session)[IDC_MESSAGE_TEXT].text != SEARCHING, timeout=30,
-                       interval=0.1, what="the end of the search")
+        runner.search_result()
         below = 0
         if dropped:
             # F4 drops the list down, as a user would see it when choosing.
@@ -61,8 +53,7 @@ def _show_no_vm(session, runner, exe, png):
     runner.reset()
     process = session.spawn([exe])
     try:
-        rig.wait_until(lambda: IDC_OPTION_DOWNLOAD in _controls(session), timeout=30, interval=0.1,
-                       what="the no-VM dialog")
+        runner.no_vm_dialog()
         rig.crop_window(session, CAPTION, "dialog", png)
         session.press(CAPTION, IDCANCEL, "dialog")
         process.wait(30)

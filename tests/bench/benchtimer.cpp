@@ -21,13 +21,13 @@
 //       logs
 //
 //===----------------------------------------------------------------------===//
-#include "ScopedHandle.h"
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,25 +60,18 @@ template <class Done> void pollUntil(LONGLONG since, const char* what, Done done
     }
 }
 
-std::string quoted(int argc, char** argv, int first) {
-    std::string line;
-    for (int i = first; i < argc; ++i) {
-        if (!line.empty())
-            line += ' ';
-        line += std::string("\"") + argv[i] + "\"";
-    }
-    return line;
+std::string arguments(int argc, char** argv, int first) {
+    return commandLine(std::vector<std::string>(argv + first, argv + argc));
 }
 
 // A started program and its job: closing the job ends them all.
 struct Started {
     UniqueHandle job;
-    UniqueHandle process;
-    DWORD id = 0;
+    StartedProgram program;
     LONGLONG startedAt = 0;
 };
 
-Started start(std::string commandLine) {
+Started start(const std::string& line) {
     Started started;
     started.job.reset(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
@@ -87,55 +80,33 @@ Started start(std::string commandLine) {
         !SetInformationJobObject(started.job.get(), JobObjectExtendedLimitInformation, &limits,
                                  sizeof limits))
         throw Failure{"no job object: " + std::to_string(GetLastError())};
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
     started.startedAt = now();
-    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED,
-                        nullptr, nullptr, &startup, &info))
-        throw Failure{"cannot start " + commandLine + ": " + std::to_string(GetLastError())};
-    started.process.reset(info.hProcess);
-    started.id = info.dwProcessId;
-    AssignProcessToJobObject(started.job.get(), info.hProcess);
-    ResumeThread(info.hThread);
-    CloseHandle(info.hThread);
+    if (!startProgram(line, false, CREATE_SUSPENDED, started.program))
+        throw Failure{"cannot start " + line + ": " + std::to_string(GetLastError())};
+    AssignProcessToJobObject(started.job.get(), started.program.process.get());
+    ResumeThread(started.program.thread.get());
     return started;
 }
 
 void finish(Started& started) {
     TerminateJobObject(started.job.get(), 1);
-    WaitForSingleObject(started.process.get(), 10000);
-}
-
-struct WindowSearch {
-    const char* caption;
-    DWORD processId;
-    HWND found;
-};
-
-BOOL CALLBACK matchWindow(HWND window, LPARAM param) {
-    WindowSearch* search = reinterpret_cast<WindowSearch*>(param);
-    DWORD owner = 0;
-    GetWindowThreadProcessId(window, &owner);
-    char caption[256] = {};
-    if (owner == search->processId && IsWindowVisible(window) &&
-        GetWindowTextA(window, caption, sizeof caption) > 0 &&
-        lstrcmpA(caption, search->caption) == 0) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
+    WaitForSingleObject(started.program.process.get(), 10000);
 }
 
 HWND waitForWindow(const Started& started, const char* caption) {
-    WindowSearch search{caption, started.id, nullptr};
+    HWND found = nullptr;
     pollUntil(started.startedAt, "the window", [&] {
-        if (WaitForSingleObject(started.process.get(), 0) == WAIT_OBJECT_0)
+        if (WaitForSingleObject(started.program.process.get(), 0) == WAIT_OBJECT_0)
             throw Failure{"the program ended without a window"};
-        EnumWindows(matchWindow, reinterpret_cast<LPARAM>(&search));
-        return search.found != nullptr;
+        for (HWND window : topLevelWindows(false)) {
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == started.program.id && windowText(window) == caption)
+                found = window;
+        }
+        return found != nullptr;
     });
-    return search.found;
+    return found;
 }
 
 void print(double value) {
@@ -143,7 +114,7 @@ void print(double value) {
 }
 
 int window(int argc, char** argv) {
-    Started started = start(quoted(argc, argv, 3));
+    Started started = start(arguments(argc, argv, 3));
     waitForWindow(started, argv[2]);
     const LONGLONG shown = now();
     finish(started);
@@ -161,7 +132,7 @@ ULONGLONG fileSize(const char* path) {
 int extract(int argc, char** argv) {
     const char* file = argv[3];
     const ULONGLONG size = std::strtoull(argv[4], nullptr, 10);
-    Started started = start(quoted(argc, argv, 5));
+    Started started = start(arguments(argc, argv, 5));
     HWND dialog = waitForWindow(started, argv[2]);
     HWND list = GetDlgItem(dialog, kVmList);
     pollUntil(started.startedAt, "a listed VM", [&] {
@@ -189,8 +160,8 @@ int copy(int, char** argv) {
 }
 
 int run(int argc, char** argv) {
-    Started started = start(quoted(argc, argv, 2));
-    WaitForSingleObject(started.process.get(), kTimeoutMs);
+    Started started = start(arguments(argc, argv, 2));
+    WaitForSingleObject(started.program.process.get(), kTimeoutMs);
     print(milliseconds(started.startedAt, now()));
     return 0;
 }
@@ -205,11 +176,12 @@ int serviceStop(int, char** argv) {
     SERVICE_STATUS status = {};
     if (!ControlService(service.get(), SERVICE_CONTROL_STOP, &status))
         throw Failure{"the service refused to stop: " + std::to_string(GetLastError())};
-    pollUntil(now(), "the stopped state", [&] {
-        return !QueryServiceStatus(service.get(), &status) ||
-               status.dwCurrentState == SERVICE_STOPPED;
-    });
-    std::printf("%lu\n", GetTickCount());
+    // The tick count of the last change seen, which is the change to stopped.
+    DWORD stoppedAt = 0;
+    if (watchService(service.get(), GetTickCount(), kTimeoutMs,
+                     [&](DWORD, DWORD) { stoppedAt = GetTickCount(); }) != SERVICE_STOPPED)
+        throw Failure{"the stopped state did not come about in time"};
+    std::printf("%lu\n", stoppedAt);
     return 0;
 }
 

@@ -10,8 +10,7 @@
 //
 //===----------------------------------------------------------------------===//
 
-#include "ScopedHandle.h"
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <sddl.h>
 #include <tlhelp32.h>
@@ -115,15 +114,6 @@ bool sameText(const std::string& a, const char* b) {
     return lstrcmpiA(a.c_str(), b) == 0;
 }
 
-// The window manager's copy of a window's text. For a window of another process
-// GetWindowTextA sends no message, so it also works while that thread is busy,
-// but an edit control's typed text is not in that copy.
-std::string managerText(HWND window) {
-    std::vector<char> buffer(65536, '\0');
-    int length = GetWindowTextA(window, buffer.data(), static_cast<int>(buffer.size()));
-    return std::string(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
-}
-
 bool isResponsive(HWND window) {
     DWORD_PTR ignored = 0;
     return SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kResponsiveMs,
@@ -134,17 +124,17 @@ bool isResponsive(HWND window) {
 // holds now; Wine marshals the buffer across processes.
 std::string controlText(HWND control, bool responsive) {
     if (!responsive)
-        return managerText(control);
+        return windowText(control);
     DWORD_PTR length = 0;
     if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
                              &length))
-        return managerText(control);
+        return windowText(control);
     std::vector<char> buffer(length + 2, '\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(),
                              reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
                              kSendTimeoutMs, &copied))
-        return managerText(control);
+        return windowText(control);
     return std::string(buffer.data(), std::strlen(buffer.data()));
 }
 
@@ -202,31 +192,14 @@ bool matchesKind(HWND window, Kind kind) {
     return false;
 }
 
-struct Search {
-    const std::string* caption; // null: every visible window
-    Kind kind;
-    bool includeHidden;
-    std::vector<HWND> found;
-};
-
-BOOL CALLBACK collectWindow(HWND window, LPARAM param) {
-    Search* search = reinterpret_cast<Search*>(param);
-    if (!search->includeHidden && !IsWindowVisible(window))
-        return TRUE;
-    if (search->caption && managerText(window) != *search->caption)
-        return TRUE;
-    if (matchesKind(window, search->kind))
-        search->found.push_back(window);
-    return TRUE;
-}
-
-// EnumWindows walks the top-level windows from the top of the z-order down, so
-// the first match is the one a user sees in front (a message box before the
+// The first match is the one a user sees in front (a message box before the
 // dialog that owns it).
 std::vector<HWND> findWindows(const std::string* caption, Kind kind, bool includeHidden = false) {
-    Search search{caption, kind, includeHidden, {}};
-    EnumWindows(collectWindow, reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : topLevelWindows(includeHidden))
+        if ((!caption || windowText(window) == *caption) && matchesKind(window, kind))
+            found.push_back(window);
+    return found;
 }
 
 HWND waitForWindow(const std::string& caption, Kind kind, DWORD timeoutMs) {
@@ -302,7 +275,7 @@ int commandList(const Options& options) {
     for (HWND window : findWindows(nullptr, options.kind, options.hidden))
         out(hexHandle(window) + "\t" + className(window) + "\t" +
             hexHandle(GetWindow(window, GW_OWNER)) + "\t" + kindName(window) + "\t" +
-            (IsWindowVisible(window) ? "1" : "0") + "\t" + escape(managerText(window)));
+            (IsWindowVisible(window) ? "1" : "0") + "\t" + escape(windowText(window)));
     return 0;
 }
 
@@ -643,49 +616,17 @@ int commandCount(const Options& options) {
 // exec <exit-code file> <program> [args...]: runs the program with this process's
 // standard handles and writes its full exit code to the file, because Unix hands
 // only the low 8 bits of a Windows exit code back to the harness.
-std::string quoteArgument(const std::string& arg) {
-    if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos)
-        return arg;
-    std::string quoted = "\"";
-    size_t backslashes = 0;
-    for (char c : arg) {
-        if (c == '\\') {
-            ++backslashes;
-            continue;
-        }
-        quoted.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-        backslashes = 0;
-        quoted += c;
-    }
-    quoted.append(backslashes * 2, '\\');
-    return quoted + "\"";
-}
-
 int commandExec(const Options& options) {
     if (options.positional.size() < 3)
         throw Failure{"usage: winctl exec <exit-code file> <program> [args...]"};
-    std::string commandLine;
-    for (size_t i = 2; i < options.positional.size(); ++i)
-        commandLine += (i > 2 ? " " : "") + quoteArgument(options.positional[i]);
-    std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
-    mutableLine.push_back('\0');
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
-    if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process))
-        throw Failure{"CreateProcessA failed: " + number(GetLastError()) + " for " + commandLine};
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
-    WaitForSingleObject(processHandle.get(), INFINITE);
+    const std::string line = commandLine(
+        std::vector<std::string>(options.positional.begin() + 2, options.positional.end()));
+    StartedProgram started;
+    if (!startProgram(line, true, 0, started))
+        throw Failure{"CreateProcessA failed: " + number(GetLastError()) + " for " + line};
+    WaitForSingleObject(started.process.get(), INFINITE);
     DWORD code = 0;
-    GetExitCodeProcess(processHandle.get(), &code);
+    GetExitCodeProcess(started.process.get(), &code);
     UniqueFileHandle file(CreateFileA(options.positional[1].c_str(), GENERIC_WRITE, 0, nullptr,
                                       CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file)

@@ -1,12 +1,14 @@
-"""What the suites of the launcher's dialogs (and the README's screenshots) share:
-a session that draws its windows, launchers with hand-written payloads, stand-in
-Java VMs put where each kind of VM is looked for, the logs in which they record
-how they were started, and a look at what the screen shows."""
+"""What the launcher's suites (and the README's screenshots) share: a session
+that draws its windows, the dialogs' ids and texts, launchers with hand-written
+payloads, stand-in Java VMs put where each kind of VM is looked for in either
+registry view, the logs in which they record how they were started, the waits
+for what the dialogs show, and a look at what the screen shows."""
 
 import os
 import shutil
 import subprocess
 import time
+import unittest
 from collections import namedtuple
 
 import payloads as pl
@@ -33,6 +35,18 @@ Vm = namedtuple("Vm", "kind win unix")
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
 MESSAGE_TEXT_ID = 65535
+# The controls of the VM choice dialog (the list, the text) and of the no-VM dialog.
+IDC_VM_LIST, IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH = 1001, 1002, 1003, 1004
+IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER, IDC_DOWNLOAD_ADDRESS = 1006, 1009, 1010
+IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE = 1021, 1022, 1023
+
+USAGE = "usage:\n\nRadad <version>:<vendor>:<os> ..."
+SEARCHING = "Searching for Java virtual machines..."
+ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
+SEVERAL_VMS = ("Multiple Java virtual machines (VMs) were found.\n"
+               "Please select a VM and click OK to install the application.")
+CONFIRM_CANCEL = "This will cancel your installation. Do you really want to cancel?"
+NO_VM_TEXT = "No suitable Java virtual machines were found. Please choose one of the following options:"
 
 
 def listed(vm):
@@ -44,6 +58,11 @@ def listed(vm):
 def read(path):
     with open(path, "rb") as f:
         return f.read()
+
+
+def probe_class():
+    """The probe class as the build compiled it, which the launcher must carry."""
+    return read(wh.cross("launcher/probe/classes/QvxVersion.class"))
 
 
 def fnv1a(data):
@@ -65,10 +84,10 @@ def wait_until(predicate, timeout=20, interval=0.05, what="the condition"):
         time.sleep(interval)
 
 
-def open_session(name):
+def open_session(name, display=True, win64=False):
     """A session whose windows get their frame and caption drawn: without a window
     manager on the Xvfb screen, Wine only draws them for unmanaged windows."""
-    session = wh.WineSession(name)
+    session = wh.WineSession(name, display=display, win64=win64)
     try:
         session.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
     except Exception:
@@ -100,11 +119,19 @@ class Rig:
 
     # -- stand-in VMs ---------------------------------------------------------
 
-    def _import(self, lines):
+    def views(self):
+        """reg's options for the registry view the launcher reads, then for the
+        other one where there is one (in a 64-bit prefix)."""
+        if not self.s.win64:
+            return [self.s.reg_view]
+        return [self.s.reg_view, ["/reg:64"] if self.s.reg_view == ["/reg:32"] else ["/reg:32"]]
+
+    def _import(self, lines, view=None):
         path = os.path.join(self.s.dir, "vms.reg")
         with open(path, "w", newline="") as f:
             f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
-        self.s.wine("reg", "import", self.s.win_path(path), check=True)
+        self.s.wine("reg", "import", self.s.win_path(path), *(self.s.reg_view if view is None else view),
+                    check=True)
 
     def install_vm(self, kind, home=None, program=FAKEVM, config="status=314\n", version="1.1"):
         """Puts a stand-in where kind is looked for: home\\Bin\\<exe> with the kind's
@@ -120,6 +147,19 @@ class Rig:
                           "[%s\\%s]" % (kind.key, version), '"JavaHome"=%s' % _reg_text(home)])
         return self.install_program(win, program, config, kind)
 
+    def install_java(self, home, config="status=314\n"):
+        """A stand-in java.exe in home\\bin, where a registration of today points."""
+        return self.install_program(home + "\\bin\\java.exe", config=config)
+
+    def register(self, registrations, view=None):
+        """(key under JavaSoft, version, JavaHome) triples, imported in one go into
+        the launcher's registry view or the one given (reg's option)."""
+        lines = []
+        for key, version, home in registrations:
+            lines += ["[HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\%s\\%s]" % (key, version),
+                      '"JavaHome"=%s' % _reg_text(home), ""]
+        self._import(lines, view)
+
     def install_program(self, win, program=FAKEVM, config="status=314\n", kind=None):
         """A stand-in at any Windows path (a VM the user names, a shell handler)."""
         unix = self.s.install(wh.cross(program), win)
@@ -130,8 +170,10 @@ class Rig:
         return Vm(kind, win, unix)
 
     def reset(self):
-        """No VM registered or installed, no file of a run in the temporary directory."""
-        self._import(["[-HKEY_LOCAL_MACHINE\\Software\\JavaSoft]"])
+        """No VM registered (in either view) or installed, no file of a run in the
+        temporary directory."""
+        for view in self.views():
+            self._import(["[-HKEY_LOCAL_MACHINE\\Software\\JavaSoft]"], view)
         for unix in self._installed:
             for suffix in ("", ".cfg", ".log", ".hold", ".status"):
                 if os.path.exists(unix + suffix):
@@ -182,6 +224,31 @@ class Rig:
         """What is in the temporary directory (reset leaves it empty)."""
         return sorted(os.listdir(self.temp))
 
+    # -- what the dialogs show -----------------------------------------------
+
+    def dialog_controls(self, ready, what, timeout=30):
+        """The launcher's dialog's controls by id, once ready(controls) holds. The
+        dialog may be missing for a moment, when one dialog gives way to the other."""
+        def controls():
+            try:
+                found = {c.id: c for c in self.s.controls(CAPTION, "dialog", timeout=2)}
+            except wh.DriverError:
+                return None
+            return found if ready(found) else None
+        return wait_until(controls, timeout, interval=0.1, what=what)
+
+    def search_result(self, timeout=30):
+        """The VM choice dialog's controls once the search has filled its list."""
+        return self.dialog_controls(lambda c: IDC_VM_LIST in c and c[IDC_MESSAGE_TEXT].text != SEARCHING,
+                                    "the end of the search", timeout)
+
+    def no_vm_dialog(self, timeout=30):
+        """The no-VM dialog's controls once it is shown."""
+        return self.dialog_controls(lambda c: IDC_OPTION_DOWNLOAD in c, "the no-VM dialog", timeout)
+
+    def launcher_windows(self):
+        return [w for w in self.s.windows() if w.caption == CAPTION]
+
     # -- the screen ----------------------------------------------------------
 
     def screen_area_colours(self, left, top, right, bottom):
@@ -219,6 +286,51 @@ class Rig:
         if fields[0] != b"P5" or fields[3] != b"255" or len(pixels) != width * height:
             raise wh.HarnessError("unexpected PGM from convert: %r" % data[:40])
         return pixels
+
+
+class LauncherTestCase(unittest.TestCase):
+    """A suite of the launcher's in one session of its own (named session_name)
+    with a rig that is reset before every test."""
+
+    session_name = "launcher"
+    display = True
+    # (requirement, download address, installer bytes): the suite's own launcher
+    # with these records in the shipped layout, as records and exe.
+    payload = None
+
+    @classmethod
+    def setUpClass(cls):
+        cls.s = open_session(cls.session_name, cls.display)
+        cls.rig = Rig(cls.s)
+        if cls.payload:
+            cls.records = pl.shipped_records(*cls.payload)
+            cls.exe = cls.rig.launcher(cls.records)
+
+    @classmethod
+    def tearDownClass(cls):
+        cls.s.close()
+
+    def setUp(self):
+        self.rig.reset()
+
+    def start(self, exe, *args, **spawn_options):
+        """A launcher started as a user would, ended at the test's clean-up if it
+        still runs then."""
+        return self.s.spawn([exe, *args], test=self, **spawn_options)
+
+    def assert_centred(self, rect):
+        width, height = rect.right - rect.left, rect.bottom - rect.top
+        # Python's // is a floor division; for the positive differences here it
+        # truncates as the launcher's signed division does.
+        self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
+                                                 (rect.screen_height - height) // 2))
+
+    def assert_ended_cleanly(self, process, leftovers=()):
+        """The launcher ended with 0, left no window, and left in the temporary
+        directory only what is named."""
+        self.assertEqual(process.wait(30), 0)
+        self.assertEqual(self.rig.launcher_windows(), [])
+        self.assertEqual(self.rig.leftovers(), sorted(leftovers))
 
 
 def crop_window(session, caption, kind, png_path, below=0):

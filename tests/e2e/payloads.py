@@ -7,6 +7,10 @@ their users ship them in."""
 import os
 import struct
 import subprocess
+import sys
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "probe"))
+import pe_resources  # noqa: E402
 
 PREFIX = b"qvx"
 
@@ -83,11 +87,7 @@ def author_options(icon):
 
 def _security_entry_at(image):
     """Offset of the security entry (the fifth) of the PE data directory."""
-    pe = struct.unpack_from("<I", image, 0x3C)[0]
-    if image[pe:pe + 4] != b"PE\0\0":
-        raise ValueError("no PE header")
-    magic = struct.unpack_from("<H", image, pe + 24)[0]
-    return pe + 24 + {0x10B: 96, 0x20B: 112}[magic] + 4 * 8
+    return pe_resources.headers(image)[2] + 4 * 8
 
 
 def security_entry(image):

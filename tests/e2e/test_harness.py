@@ -31,14 +31,12 @@ class HarnessTest(unittest.TestCase):
         self.s = self.session
 
     def spawn_dialog(self):
-        process = self.s.spawn([probe(), "dialog"])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
+        process = self.s.spawn([probe(), "dialog"], test=self)
         handle = self.s.wait_window(CAPTION, "dialog", timeout=30)
         return process, handle
 
     def test_message_box_is_found_by_kind_read_and_answered(self):
-        process = self.s.spawn([probe(), "msgbox", MB_YESNO_INFORMATION])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
+        process = self.s.spawn([probe(), "msgbox", MB_YESNO_INFORMATION], test=self)
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
         with self.assertRaises(wh.DriverError):
             self.s.wait_window(CAPTION, "dialog", timeout=0.5)
@@ -86,8 +84,7 @@ class HarnessTest(unittest.TestCase):
         self.assertEqual(process.stdout, b"edit=C:\\a b\\x\nended=107\n")
 
     def test_busy_dialog_is_read_without_waiting_for_its_thread(self):
-        process = self.s.spawn([probe(), "dialog", "busy", "4000"])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
+        process = self.s.spawn([probe(), "dialog", "busy", "4000"], test=self)
         self.s.wait_window(CAPTION, "dialog", timeout=30)
         deadline = time.monotonic() + 5
         while self.s.control_text(CAPTION, 1002, "dialog") != "Busy" and time.monotonic() < deadline:
@@ -206,4 +203,4 @@ class HarnessTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

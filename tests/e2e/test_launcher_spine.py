@@ -2,77 +2,45 @@
 payloads it accepts, the probe class it writes and the files it removes."""
 
 import os
-import unittest
 
+import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-
-CAPTION = "Kitebay"
-USAGE = "usage:\n\nRadad <version>:<vendor>:<os> ..."
-IDOK, IDCANCEL = 1, 2
-IDC_DOWNLOAD_ADDRESS, IDC_OPTION_DOWNLOAD = 1010, 1021
+from launcher_rig import CAPTION, IDC_DOWNLOAD_ADDRESS, IDCANCEL, IDOK, MESSAGE_TEXT_ID, USAGE, read
 
 
-def read(path):
-    with open(path, "rb") as f:
-        return f.read()
+class LauncherSpineTest(rig.LauncherTestCase):
+    session_name = "launcher-spine"
 
-
-class LauncherSpineTest(unittest.TestCase):
     @classmethod
     def setUpClass(cls):
-        cls.s = wh.WineSession("launcher-spine")
-        cls.stub = read(wh.dist("radad.exe"))
-        cls.probe_class = read(wh.cross("launcher/probe/classes/QvxVersion.class"))
-        cls.temp_win, cls.temp = cls.s.temp_dir()
+        super().setUpClass()
+        cls.temp = cls.rig.temp
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
-
-    def launcher_with(self, records, trailer=None, name="case.exe"):
-        path = os.path.join(self.s.dir, name)
-        return pl.write(path, pl.launcher(self.stub, records, trailer))
-
-    def spawn(self, exe, *args):
-        process = self.s.spawn([exe, *args])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        return process
-
-    def wait_no_vm_dialog(self, timeout=30):
-        """With no Java VM in the prefix an accepted payload leads to the no-VM dialog."""
-        waited = 0.0
-        while waited < timeout:
-            try:
-                controls = {c.id: c for c in self.s.controls(CAPTION, "dialog", timeout=5)}
-                if IDC_OPTION_DOWNLOAD in controls:
-                    return controls
-            except wh.DriverError:
-                pass
-            waited += 1
-        self.fail("the no-VM dialog did not appear")
+    def launcher_with(self, records, trailer=None):
+        return pl.write(os.path.join(self.s.dir, "case.exe"), pl.launcher(self.rig.stub, records, trailer))
 
     def assert_usage_shown_then_exit(self, process):
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
-        self.assertEqual(self.s.control_text(CAPTION, 65535, "msgbox"), USAGE)
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION and w.kind == "dialog"], [])
+        self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
+        self.assertEqual([w for w in self.rig.launcher_windows() if w.kind == "dialog"], [])
         self.s.press(CAPTION, IDOK, "msgbox")
         self.assertEqual(process.wait(30), 0)
 
     def assert_accepted_then_cancel(self, process, address=None):
-        controls = self.wait_no_vm_dialog()
+        controls = self.rig.no_vm_dialog()
         if address is not None:
             self.assertEqual(controls[IDC_DOWNLOAD_ADDRESS].text, address)
         self.s.press(CAPTION, IDCANCEL, "dialog")
         self.assertEqual(process.wait(30), 0)
 
     def test_without_payload_shows_the_usage_message_and_removes_the_probe_class(self):
-        process = self.spawn(wh.dist("radad.exe"))
+        process = self.start(wh.dist("radad.exe"))
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
         probe = os.path.join(self.temp, "QvxVersion.class")
-        self.assertEqual(read(probe), self.probe_class, "the probe class is written at start")
-        self.assertEqual(len([w for w in self.s.windows() if w.caption == CAPTION]), 1)
-        self.assertEqual(self.s.control_text(CAPTION, 65535, "msgbox"), USAGE)
+        self.assertEqual(read(probe), rig.probe_class(), "the probe class is written at start")
+        self.assertEqual(len(self.rig.launcher_windows()), 1)
+        self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
         self.s.press(CAPTION, IDOK, "msgbox")
         self.assertEqual(process.wait(30), 0)
         self.assertFalse(os.path.exists(probe))
@@ -103,8 +71,8 @@ class LauncherSpineTest(unittest.TestCase):
         for what, records, trailer, accepted in cases:
             with self.subTest(what):
                 if trailer == "size":
-                    trailer = len(self.stub) + len(b"".join(records)) + 4
-                process = self.spawn(self.launcher_with(records, trailer))
+                    trailer = len(self.rig.stub) + len(b"".join(records)) + 4
+                process = self.start(self.launcher_with(records, trailer))
                 if accepted:
                     self.assert_accepted_then_cancel(process)
                 else:
@@ -113,16 +81,14 @@ class LauncherSpineTest(unittest.TestCase):
 
     def test_the_download_address_comes_from_the_second_record(self):
         address = "http://kitebay.example/x?y=1"
-        process = self.spawn(self.launcher_with(pl.shipped_records(address=address)))
+        process = self.start(self.launcher_with(pl.shipped_records(address=address)))
         self.assert_accepted_then_cancel(process, address=address)
 
     def test_files_of_the_records_names_that_this_run_did_not_write_are_left_alone(self):
         others = {"CommandLine": b"another program's", "URL": b"files", "setup.class": b"here"}
         for name, content in others.items():
             pl.write(os.path.join(self.temp, name), content)
-        self.addCleanup(lambda: [os.remove(os.path.join(self.temp, n)) for n in others
-                                 if os.path.exists(os.path.join(self.temp, n))])
-        process = self.spawn(self.launcher_with(pl.shipped_records()))
+        process = self.start(self.launcher_with(pl.shipped_records()))
         self.assert_accepted_then_cancel(process)
         for name, content in others.items():
             self.assertEqual(read(os.path.join(self.temp, name)), content, name)
@@ -131,7 +97,7 @@ class LauncherSpineTest(unittest.TestCase):
         result = self.s.run([wh.dist("radad.exe"), "1.1:A:A"], timeout=60)
         self.assertEqual(result.returncode, 0)
         self.assertEqual(result.stdout, b"0\r\n")
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assertEqual(self.rig.launcher_windows(), [])
         self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
 
     def test_a_requirement_longer_than_259_characters_is_refused_without_a_report(self):
@@ -147,12 +113,11 @@ class LauncherSpineTest(unittest.TestCase):
         # A folder of the probe class's name stands in the way of the file.
         probe = os.path.join(self.temp, "QvxVersion.class")
         os.makedirs(probe)
-        self.addCleanup(os.rmdir, probe)
         result = self.s.run([wh.dist("radad.exe")], timeout=60)
         self.assertEqual(result.returncode, 0)
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assertEqual(self.rig.launcher_windows(), [])
         self.assertTrue(os.path.isdir(probe))
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -4,19 +4,15 @@ address handed to the shell, and Cancel and Esc."""
 
 import os
 import shutil
-import unittest
 
 import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-from launcher_rig import CAPTION, IDCANCEL, IDOK, JDK, MESSAGE_TEXT_ID
+from launcher_rig import (CAPTION, IDC_BROWSE_FOLDER, IDC_BROWSE_VM, IDC_DOWNLOAD_ADDRESS, IDC_MESSAGE_TEXT,
+                          IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE, IDC_SAVE_FOLDER, IDC_VM_PATH,
+                          IDCANCEL, IDOK, JDK, MESSAGE_TEXT_ID, NO_VM_TEXT)
 
-IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH = 1002, 1003, 1004
-IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER, IDC_DOWNLOAD_ADDRESS = 1006, 1009, 1010
-IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE = 1021, 1022, 1023
 OPTION_CONTROLS = (IDC_VM_PATH, IDC_BROWSE_VM, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER)
-
-NO_VM_TEXT = "No suitable Java virtual machines were found. Please choose one of the following options:"
 CANNOT_SAVE = "Cannot save file to specified path."
 NOT_A_VM = "Cannot run specified executable. This file does not appear to be a Java virtual machine."
 NO_VM_PATH = ("Please specify a path to the desired Java virtual machine by typing it or clicking the "
@@ -47,24 +43,20 @@ def utf8(text):
     return text.encode("utf-8").decode("latin-1")
 
 
-class NoVmDialogTest(unittest.TestCase):
+class NoVmDialogTest(rig.LauncherTestCase):
+    session_name = "no-vm-dialog"
+    payload = (REQUIREMENT, ADDRESS, INSTALLER)
+
     @classmethod
     def setUpClass(cls):
-        cls.s = rig.open_session("no-vm-dialog")
-        cls.rig = rig.Rig(cls.s)
-        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
-        cls.exe = cls.rig.launcher(cls.records)
+        super().setUpClass()
         # The shell opens http addresses with this command; the stand-in records
         # the address it is given.
         cls.opener = cls.s.install(wh.cross(rig.HOLDER), OPENER)
         cls.s.reg_add(r"HKCR\http\shell\open\command", "", '"%s" "%%1"' % OPENER)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
-
     def setUp(self):
-        self.rig.reset()
+        super().setUp()
         if os.path.exists(self.opener + ".log"):
             os.remove(self.opener + ".log")
 
@@ -72,15 +64,8 @@ class NoVmDialogTest(unittest.TestCase):
 
     def start(self, exe=None):
         """Starts a launcher and waits for the no-VM dialog; returns the process."""
-        process = self.s.spawn([exe or self.exe])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-
-        def shown():
-            try:
-                return IDC_OPTION_DOWNLOAD in self.controls()
-            except wh.DriverError:
-                return False
-        rig.wait_until(shown, timeout=30, interval=0.1, what="the no-VM dialog")
+        process = super().start(exe or self.exe)
+        self.rig.no_vm_dialog()
         return process
 
     def controls(self):
@@ -88,10 +73,6 @@ class NoVmDialogTest(unittest.TestCase):
 
     def dialog(self):
         return [w for w in self.s.windows("dialog") if w.caption == CAPTION][0]
-
-    def enabled(self):
-        controls = self.controls()
-        return tuple(controls[i].enabled for i in OPTION_CONTROLS)
 
     def choose(self, option):
         self.s.check(CAPTION, option, "dialog")
@@ -107,11 +88,6 @@ class NoVmDialogTest(unittest.TestCase):
         self.s.press(CAPTION, IDOK, "msgbox")
         self.s.wait_gone(CAPTION, "msgbox")
         self.assertIn(IDC_OPTION_DOWNLOAD, self.controls(), "the dialog stays")
-
-    def assert_ended_cleanly(self, process):
-        self.assertEqual(process.wait(30), 0)
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
-        self.assertEqual(self.rig.leftovers(), [])
 
     def cancel(self, process):
         self.s.press(CAPTION, IDCANCEL, "dialog")
@@ -143,10 +119,7 @@ class NoVmDialogTest(unittest.TestCase):
                 ]
                 self.assertEqual([(i, controls[i].enabled, controls[i].checked, controls[i].text)
                                   for i, _, _, _ in expected], expected)
-                rect = self.s.rect(CAPTION, "dialog")
-                width, height = rect.right - rect.left, rect.bottom - rect.top
-                self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
-                                                         (rect.screen_height - height) // 2))
+                self.assert_centred(self.s.rect(CAPTION, "dialog"))
                 # The VM choice dialog has hidden itself behind this one.
                 hidden = [w for w in self.s.windows("dialog", hidden=True)
                           if w.caption == CAPTION and not w.visible]
@@ -226,10 +199,8 @@ class NoVmDialogTest(unittest.TestCase):
         self.choose(IDC_OPTION_RUN_VM)
         self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assertEqual(process.wait(30), 0)
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+        self.assert_ended_cleanly(process, leftovers=["setup.class"])
         self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
-        self.assertEqual(self.rig.leftovers(), ["setup.class"])
 
     def test_the_save_option_refuses_an_empty_missing_or_too_long_folder_and_stays(self):
         # The folder, a backslash and "setup.class" one byte over the path buffer.
@@ -403,4 +374,4 @@ class NoVmDialogTest(unittest.TestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -9,8 +9,8 @@ UTF-8: the values and the logs hold UTF-8, which the harness hands over as
 latin-1 text."""
 
 import os
-import unittest
 
+import wineharness as wh
 from test_service_support import RUNNING, SERVER, STOPPED, ServiceTestCase, batch
 
 IMAGE_DIR = r"C:\Veltra"
@@ -115,4 +115,4 @@ class ConfigurationTest(ServiceTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -3,10 +3,9 @@ administrator would use them: install, install again, start, stop, stop again,
 uninstall of a running service, and the modes that do nothing."""
 
 import time
-import unittest
 
-from test_service_support import (CONTROL_INTERROGATE, RUNNING, SERVER, SERVICE_KEY, STOP_PENDING,
-                                  STOPPED, ServiceTestCase, batch)
+import wineharness as wh
+from test_service_support import CONTROL_INTERROGATE, RUNNING, SERVER, STOP_PENDING, STOPPED, ServiceTestCase, batch
 
 IMAGE_DIR = r"C:\Veltra"
 START_CMD = SERVER.encode() + b" run main "
@@ -130,4 +129,4 @@ class InstallAndControlTest(ServiceTestCase):
         self.assertEqual(self.p.session.windows(), [])
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

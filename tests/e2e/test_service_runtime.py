@@ -2,34 +2,16 @@
 stop commands it reads from its registry key at every start and stop. One
 installation; each test sets the values it needs and starts the service."""
 
-import unittest
 
-from test_service_support import (CONTROL_STOP, RUNNING, SERVER, STOP_PENDING, STOPPED,
-                                  ServiceTestCase, batch)
+import wineharness as wh
+from test_service_support import CONTROL_STOP, RUNNING, SERVER, STOP_PENDING, STOPPED, ServiceTestCase
 
 IMAGE_DIR = r"C:\Veltra"
 
 
 class RunTimeTest(ServiceTestCase):
     prefix_name = "service-runtime"
-
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.exe = cls.p.place_brisnode(IMAGE_DIR, start_bat=batch(b"nothing"), stop_bat=batch(b"nothing"))
-        session = cls.p.session
-        result = session.run([cls.exe, "/install"])
-        if result.returncode != 0 or cls.p.wait_state(STOPPED) != STOPPED:
-            raise AssertionError("the service did not install and stop by itself")
-
-    def setUp(self):
-        self.assertEqual(self.p.state(), STOPPED)
-        self.p.set_value("ImageDir", IMAGE_DIR)
-
-    def start_with(self, start_cmd, stop_cmd):
-        self.p.set_value("StartCmd", start_cmd)
-        self.p.set_value("StopCmd", stop_cmd)
-        self.p.brisnode(self, self.exe, "/start")
+    image_dir = IMAGE_DIR
 
     def test_server_that_ignores_the_stop_is_left_running_after_10_seconds(self):
         self.start_with(SERVER + " run deaf ignore-stop", SERVER + " stop deaf")
@@ -102,4 +84,4 @@ class RunTimeTest(ServiceTestCase):
                     self.assertEqual(self.p.log(tag), [])
 
 if __name__ == "__main__":
-    unittest.main(verbosity=2)
+    wh.main(verbosity=2)

@@ -8,8 +8,8 @@ runs 100 and prints what it took)."""
 
 import os
 import time
-import unittest
 
+import wineharness as wh
 from test_service_support import RUNNING, SERVICE_KEY, STOPPED, ServiceTestCase, batch
 
 IMAGE_DIR = r"C:\Soak"
@@ -72,4 +72,4 @@ class SoakTest(ServiceTestCase):
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

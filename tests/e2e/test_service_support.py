@@ -190,14 +190,41 @@ class ServicePrefix:
 
 
 class ServiceTestCase(unittest.TestCase):
-    """One prefix per suite; tests that change the installation put it back."""
+    """One prefix per suite; tests that change the installation put it back.
+
+    With image_dir set, the suite installs Brisnode there once, with batch files
+    that give no commands, and waits until it has stopped by itself; each test
+    then finds it stopped, with ImageDir as installed, and starts it with the
+    commands and values it needs (start_with)."""
 
     prefix_name = "service"
+    image_dir = None
 
     @classmethod
     def setUpClass(cls):
         cls.p = ServicePrefix(cls.prefix_name)
+        if cls.image_dir is None:
+            return
+        cls.exe = cls.p.place_brisnode(cls.image_dir, start_bat=batch(b"nothing"), stop_bat=batch(b"nothing"))
+        result = cls.p.session.run([cls.exe, "/install"])
+        if result.returncode != 0 or cls.p.wait_state(STOPPED) != STOPPED:
+            cls.p.close()
+            raise AssertionError("the service did not install and stop by itself")
 
     @classmethod
     def tearDownClass(cls):
         cls.p.close()
+
+    def setUp(self):
+        if self.image_dir is not None:
+            self.assertEqual(self.p.state(), STOPPED)
+            self.p.set_value("ImageDir", self.image_dir)
+
+    def start_with(self, start_cmd, stop_cmd="", **values):
+        """Sets the commands and the values given (a number is a REG_DWORD), then
+        runs Brisnode /start."""
+        for name, value in values.items():
+            self.p.set_value(name, value, "REG_DWORD" if isinstance(value, int) else "REG_SZ")
+        self.p.set_value("StartCmd", start_cmd)
+        self.p.set_value("StopCmd", stop_cmd)
+        self.p.brisnode(self, self.exe, "/start")

@@ -7,38 +7,22 @@ alike by radad-pack.exe under Wine, is signed and runs with its icon."""
 
 import os
 import subprocess
-import unittest
 
 import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-from launcher_rig import CAPTION, IDCANCEL, IDOK, JRE, MESSAGE_TEXT_ID
-
-IDC_VM_LIST, IDC_MESSAGE_TEXT, IDC_OPTION_DOWNLOAD = 1001, 1002, 1021
-SEARCHING = "Searching for Java virtual machines..."
-USAGE = "usage:\n\nRadad <version>:<vendor>:<os> ..."
+from launcher_rig import CAPTION, IDC_MESSAGE_TEXT, IDC_VM_LIST, IDCANCEL, IDOK, JRE, MESSAGE_TEXT_ID, USAGE
 
 
-class SignedLauncherTest(unittest.TestCase):
+class SignedLauncherTest(rig.LauncherTestCase):
+    session_name = "signed-launcher"
+
     @classmethod
     def setUpClass(cls):
-        cls.s = rig.open_session("signed-launcher")
-        cls.rig = rig.Rig(cls.s)
+        super().setUpClass()
         cls.signer = pl.Signer(cls.s.dir)
         cls.demo = wh.dist("radad-demo.exe")
         cls.signed_demo = cls.signer.sign(cls.demo, os.path.join(cls.s.dir, "radad-demo-signed.exe"))
-
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
-
-    def setUp(self):
-        self.rig.reset()
-
-    def spawn(self, exe):
-        process = self.s.spawn([exe])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        return process
 
     def install(self, exe, look=None):
         """Runs exe with one qualifying VM, chooses it, and returns what a user and the
@@ -48,13 +32,8 @@ class SignedLauncherTest(unittest.TestCase):
         self.rig.reset()
         vm = self.rig.install_vm(JRE, program=rig.HOLDER)
         pl.write(vm.unix + ".status", b"314")
-        process = self.spawn(exe)
-        self.s.wait_window(CAPTION, "dialog", timeout=30)
-
-        def searched():
-            controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
-            return controls if controls[IDC_MESSAGE_TEXT].text != SEARCHING else None
-        message = rig.wait_until(searched, timeout=30, interval=0.1, what="the end of the search")[IDC_MESSAGE_TEXT].text
+        process = self.start(exe)
+        message = self.rig.search_result()[IDC_MESSAGE_TEXT].text
         items = [item.text for item in self.s.combo(CAPTION, IDC_VM_LIST, "dialog")[0]]
         looked = look() if look else None
 
@@ -65,7 +44,7 @@ class SignedLauncherTest(unittest.TestCase):
         files = {name: rig.read(os.path.join(self.rig.temp, name)) for name in self.rig.leftovers()}
         os.remove(hold)
         exit_code = process.wait(30)
-        windows = [w for w in self.s.windows() if w.caption == CAPTION]
+        windows = self.rig.launcher_windows()
         return {"message": message, "vms": items, "probe": probe["commandline"],
                 "installer": (installer["commandline"], installer["cwd"]), "files": files,
                 "exit": exit_code, "windows after": windows, "left": self.rig.leftovers(), "look": looked}
@@ -83,7 +62,7 @@ class SignedLauncherTest(unittest.TestCase):
         self.assertEqual(unsigned["files"], {"CommandLine": pl.record_data(demo, "CommandLine"),
                                              "URL": pl.record_data(demo, "URL"),
                                              "setup.class": pl.record_data(demo, "setup.class"),
-                                             "QvxVersion.class": unsigned["files"]["QvxVersion.class"]})
+                                             "QvxVersion.class": rig.probe_class()})
         self.assertEqual(unsigned["files"]["CommandLine"], pl.text("1.1:A:A"))
         self.assertEqual(unsigned["files"]["setup.class"][:4], b"\xca\xfe\xba\xbe")
         self.assertEqual(unsigned["installer"][0].split()[-1], "setup")
@@ -107,10 +86,9 @@ class SignedLauncherTest(unittest.TestCase):
         ]
         for what, image, accepted in cases:
             with self.subTest(what):
-                process = self.spawn(pl.write(os.path.join(self.s.dir, "case.exe"), image))
+                process = self.start(pl.write(os.path.join(self.s.dir, "case.exe"), image))
                 if accepted:
-                    rig.wait_until(lambda: self.no_vm_dialog_shown(), timeout=30, interval=0.2,
-                                   what="the no-VM dialog")
+                    self.rig.no_vm_dialog()
                     self.s.press(CAPTION, IDCANCEL, "dialog")
                 else:
                     self.s.wait_window(CAPTION, "msgbox", timeout=30)
@@ -160,12 +138,6 @@ class SignedLauncherTest(unittest.TestCase):
         self.assertEqual(self.signer.verify(signed)[0], 0)
         return rig.read(signed)
 
-    def no_vm_dialog_shown(self):
-        try:
-            return IDC_OPTION_DOWNLOAD in {c.id for c in self.s.controls(CAPTION, "dialog", timeout=2)}
-        except wh.DriverError:
-            return False
-
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -5,20 +5,13 @@ page, the cancel confirmation, and a payload whose installer cannot be written."
 
 import os
 import re
-import unittest
 
 import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-from launcher_rig import (CAPTION, IDCANCEL, IDNO, IDOK, IDYES, JDK, JDK_TODAY, JRE, JRE_TODAY, JVIEW,
-                          MESSAGE_TEXT_ID, listed)
-
-IDC_VM_LIST, IDC_MESSAGE_TEXT = 1001, 1002
-SEARCHING = "Searching for Java virtual machines..."
-ONE_VM = "One Java virtual machine was found.\nClick OK to install the application."
-SEVERAL_VMS = ("Multiple Java virtual machines (VMs) were found.\n"
-               "Please select a VM and click OK to install the application.")
-CONFIRM_CANCEL = "This will cancel your installation. Do you really want to cancel?"
+from launcher_rig import (CAPTION, CONFIRM_CANCEL, IDC_MESSAGE_TEXT, IDC_VM_LIST, IDCANCEL, IDNO, IDOK, IDYES,
+                          JDK, JDK_TODAY, JRE, JRE_TODAY, JVIEW, MESSAGE_TEXT_ID, ONE_VM, SEARCHING, SEVERAL_VMS,
+                          listed)
 
 REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava"
@@ -52,45 +45,14 @@ def apartment_calls(trace):
     return calls
 
 
-class VmChoiceDialogTest(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
-        cls.s = rig.open_session("vm-choice-dialog")
-        cls.rig = rig.Rig(cls.s)
-        cls.records = pl.shipped_records(REQUIREMENT, ADDRESS, INSTALLER)
-        cls.exe = cls.rig.launcher(cls.records)
+class VmChoiceDialogTest(rig.LauncherTestCase):
+    session_name = "vm-choice-dialog"
+    payload = (REQUIREMENT, ADDRESS, INSTALLER)
 
-    @classmethod
-    def tearDownClass(cls):
-        cls.s.close()
-
-    def setUp(self):
-        self.rig.reset()
-
-    def start(self, exe=None):
-        process = self.s.spawn([exe or self.exe])
-        self.addCleanup(lambda: process.poll() is None and process.kill())
+    def start(self, exe=None, **spawn_options):
+        process = super().start(exe or self.exe, **spawn_options)
         self.s.wait_window(CAPTION, "dialog", timeout=30)
         return process
-
-    def wait_choice(self):
-        """The dialog's controls once the search has filled the list."""
-        def filled():
-            controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
-            return controls if controls[IDC_MESSAGE_TEXT].text != SEARCHING else None
-        return rig.wait_until(filled, timeout=30, interval=0.1, what="the end of the search")
-
-    def assert_centred(self, rect):
-        width, height = rect.right - rect.left, rect.bottom - rect.top
-        # Python's // is a floor division; for the positive differences here it
-        # truncates as the launcher's signed division does.
-        self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
-                                                 (rect.screen_height - height) // 2))
-
-    def assert_ended_cleanly(self, process):
-        self.assertEqual(process.wait(30), 0)
-        self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
-        self.assertEqual(self.rig.leftovers(), [])
 
     def test_the_dialog_shows_the_search_centred_then_one_vm_and_runs_the_installer_from_its_files(self):
         # Records after the installer are written out too, an empty one as an empty file.
@@ -116,7 +78,7 @@ class VmChoiceDialogTest(unittest.TestCase):
         self.assertGreater(sum(1 for p in pixels if p < 96), 50, "the searching text is not painted")
 
         os.remove(hold)
-        controls = self.wait_choice()
+        controls = self.rig.search_result()
         self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
         self.assertEqual(self.s.combo(CAPTION, IDC_VM_LIST, "dialog"),
                          ([wh.ComboItem(0, 1, "C:\\jre\\Bin\\jre.exe")], 0))
@@ -154,7 +116,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                 if installer_name != "setup.class":
                     exe = self.rig.launcher(self.records[:2] + [pl.record(installer_name, INSTALLER)])
                 process = self.start(exe)
-                controls = self.wait_choice()
+                controls = self.rig.search_result()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, ONE_VM)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
                 self.assertEqual([(i.text, i.data) for i in items], [(listed(vm), kind.slot)])
@@ -225,7 +187,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                                            version=version[0] if version else "1.1")
                        for kind, home, ok, *version in installed]
                 process = self.start()
-                controls = self.wait_choice()
+                controls = self.rig.search_result()
                 self.assertEqual(controls[IDC_MESSAGE_TEXT].text, SEVERAL_VMS)
                 items, selection = self.s.combo(CAPTION, IDC_VM_LIST, "dialog")
                 self.assertEqual([(i.text, i.data) for i in items], entries)
@@ -252,7 +214,7 @@ class VmChoiceDialogTest(unittest.TestCase):
                 for name, data in others.items():
                     pl.write(os.path.join(self.rig.temp, name), data)
                 process = self.start()
-                self.wait_choice()
+                self.rig.search_result()
                 dialog = [w for w in self.s.windows("dialog") if w.caption == CAPTION][0]
                 self.s.select(CAPTION, IDC_VM_LIST, 1, "dialog")
 
@@ -272,22 +234,18 @@ class VmChoiceDialogTest(unittest.TestCase):
                 cancel()
                 self.s.wait_window(CAPTION, "msgbox")
                 self.s.press(CAPTION, IDYES, "msgbox")
-                self.assertEqual(process.wait(30), 0)
-                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                self.assert_ended_cleanly(process, leftovers=others)
                 for vm in vms:
                     self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"], vm.win)
                 for name, data in others.items():
                     self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data, name)
-                self.assertFalse(os.path.exists(os.path.join(self.rig.temp, "QvxVersion.class")))
 
     def test_the_dialogs_run_in_a_single_threaded_com_apartment_that_is_left_at_the_end(self):
         # The shell's folder browser wants one on the thread that calls it; the
         # launcher enters it before its first window, not only through Wine.
         self.rig.install_vm(JDK)
-        process = self.s.spawn([self.exe], env={"WINEDEBUG": "trace+ole,trace+imm"})
-        self.addCleanup(lambda: process.poll() is None and process.kill())
-        self.s.wait_window(CAPTION, "dialog", timeout=30)
-        self.wait_choice()
+        process = self.start(env={"WINEDEBUG": "trace+ole,trace+imm"})
+        self.rig.search_result()
         self.assertEqual(apartment_calls(process.stderr)[:1], [("CoInitializeEx", "0x2")])
         self.s.press(CAPTION, IDCANCEL, "dialog")
         self.s.wait_window(CAPTION, "msgbox")
@@ -313,13 +271,11 @@ class VmChoiceDialogTest(unittest.TestCase):
                 else:
                     pl.write(target, obstacle)
                 process = self.start(exe)
-                self.wait_choice()
+                self.rig.search_result()
                 self.s.press(CAPTION, IDOK, "dialog")
                 # No message: the run ends by itself, and nothing is left on the screen.
-                self.assertEqual(process.wait(30), 0)
-                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                self.assert_ended_cleanly(process, leftovers=["setup.class"])
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
-                self.assertEqual(self.rig.leftovers(), ["setup.class"])
                 if obstacle == "folder":
                     self.assertTrue(os.path.isdir(target))
                 else:
@@ -332,15 +288,14 @@ class VmChoiceDialogTest(unittest.TestCase):
                 self.rig.reset()
                 vm = self.rig.install_vm(JDK)
                 process = self.start(self.rig.launcher(self.records + [pl.record(name, b"escaped")]))
-                self.wait_choice()
+                self.rig.search_result()
                 self.s.press(CAPTION, IDOK, "dialog")
-                self.assertEqual(process.wait(30), 0)
-                self.assertEqual([w for w in self.s.windows() if w.caption == CAPTION], [])
+                # The files this run wrote are removed.
+                self.assert_ended_cleanly(process)
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
                 self.assertFalse(os.path.exists(os.path.join(parent, "escaped.txt")))
                 self.assertFalse(os.path.exists(self.s.unix_path("C:\\escaped.txt")))
-                self.assertEqual(self.rig.leftovers(), [], "the files this run wrote are removed")
 
 
 if __name__ == "__main__":
-    unittest.main()
+    wh.main()

@@ -65,6 +65,7 @@ import subprocess
 import sys
 import tempfile
 import time
+import unittest
 from collections import namedtuple
 
 REPO_ROOT = os.path.abspath(os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", ".."))
@@ -524,14 +525,16 @@ class WineSession:
         open(err_path, "wb").close()
         return out_path, err_path
 
-    def spawn(self, args, cwd=None, env=None, full_exit_code=False):
+    def spawn(self, args, cwd=None, env=None, full_exit_code=False, test=None):
         """Starts ``wine args[0] args[1:]`` and returns at once a Spawned handle.
         args[0] is a Unix path of an .exe or a Windows path inside the prefix.
         cwd (a Unix or a Windows path) becomes the program's current directory;
         it defaults to C:\\ of the prefix, so that a program writing to the root
         of its current drive writes into this prefix, not into the host's /
         (Wine maps a Unix directory outside the prefix to Z:).
-        env adds to (or, with None values, removes from) the session's environment."""
+        env adds to (or, with None values, removes from) the session's environment.
+        With a unittest.TestCase as test, the program is ended at the test's
+        clean-up if it still runs then, so that a failed case leaves nothing behind."""
         args = [str(a) for a in args]
         if cwd is None:
             cwd = os.path.join(self.prefix, "drive_c")
@@ -553,7 +556,10 @@ class WineSession:
             popen = subprocess.Popen(command, cwd=cwd, env=run_env, stdin=subprocess.DEVNULL,
                                      stdout=out, stderr=err, start_new_session=True)
         self._processes.append(popen)
-        return Spawned(args, popen, out_path, err_path, exit_code_path)
+        spawned = Spawned(args, popen, out_path, err_path, exit_code_path)
+        if test is not None:
+            test.addCleanup(lambda: spawned.poll() is None and spawned.kill())
+        return spawned
 
     def run(self, args, timeout=60, cwd=None, env=None, full_exit_code=False):
         """Runs ``wine args...`` to its end; returns Result(returncode, stdout, stderr)
@@ -807,6 +813,20 @@ class WineSession:
                        check=True, timeout=60, stdin=subprocess.DEVNULL)
         os.remove(xwd_path)
         return png_path
+
+
+# The exit status with which a suite tells CTest (SKIP_RETURN_CODE) that it was
+# skipped as a whole rather than passed.
+SKIPPED = 77
+
+
+def main(**options):
+    """unittest.main for a suite: its status, or SKIPPED when every test (or the
+    whole class) was skipped, so that the test command reports it as skipped."""
+    result = unittest.main(exit=False, **options).result
+    if result.wasSuccessful() and result.skipped and len(result.skipped) >= result.testsRun:
+        sys.exit(SKIPPED)
+    sys.exit(0 if result.wasSuccessful() else 1)
 
 
 def _main(argv):

@@ -24,3 +24,9 @@ inline std::size_t textLength(const char* text, std::size_t size) {
     const void* nul = std::memchr(text, '\0', size);
     return nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size;
 }
+
+// The oracles' own ASCII case fold, written apart from the programs' helpers so
+// that a fault in one of those cannot hide in the oracle too.
+inline char oracleLower(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+}

@@ -1,6 +1,5 @@
 // The service wrapper's command tail and option choice over any command line,
 // and the termination of a registry text over any value bytes.
-#include "BoundedText.h"
 #include "CommandTail.h"
 #include "FuzzCheck.h"
 #include "RegistryText.h"
@@ -24,7 +23,7 @@ const Option kOptions[] = {{"/install", ServiceCommand::Install},
 
 bool startsWithIgnoringAsciiCase(const char* text, const char* prefix) {
     for (; *prefix != '\0'; ++text, ++prefix)
-        if (*text == '\0' || asciiLower(*text) != *prefix)
+        if (*text == '\0' || oracleLower(*text) != *prefix)
             return false;
     return true;
 }

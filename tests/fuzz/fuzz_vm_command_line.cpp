@@ -1,7 +1,6 @@
 // What a Java VM is started with, built from any texts: the class tail, the
 // command line and the environment block; the list-mode report; and the order
 // of the version names that Java registers under.
-#include "BoundedText.h"
 #include "FuzzCheck.h"
 #include "VersionOrder.h"
 #include "VmCommandLine.h"
@@ -37,7 +36,7 @@ constexpr char kUntouched = '\x7f';
 bool namesClassPath(const char* entry) {
     const char* name = "classpath=";
     for (; *name != '\0'; ++entry, ++name)
-        if (asciiLower(*entry) != *name)
+        if (oracleLower(*entry) != *name)
             return false;
     return true;
 }

@@ -10,7 +10,7 @@
 //     hang=1            never end (hang:CLASS=1 for one class)
 //   java.exe.log  appended for each run: the command line, the arguments, the
 //                 working directory, CLASSPATH, the class and its file as found.
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -19,12 +19,6 @@
 #include <vector>
 
 namespace {
-
-std::string ownPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
 
 std::string setting(const std::string& config, const std::string& key,
                     const std::string& fallback) {

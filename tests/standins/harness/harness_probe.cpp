@@ -19,8 +19,7 @@
 //
 //===----------------------------------------------------------------------===//
 
-#include "ScopedHandle.h"
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -197,25 +196,9 @@ int leaveChildRunning() {
     DWORD written = 0;
     WriteFile(GetStdHandle(STD_ERROR_HANDLE), "parent-err\n", 11, &written, nullptr);
     UniqueHandle ready(CreateEventA(nullptr, TRUE, FALSE, kChildReadyEvent));
-    char self[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, self, sizeof self);
-    std::string commandLine = std::string("\"") + self + "\" sleep 120000";
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    STARTUPINFOA startup;
-    std::memset(&startup, 0, sizeof startup);
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process;
-    std::memset(&process, 0, sizeof process);
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                        &process))
+    StartedProgram child;
+    if (!startProgram(commandLine({ownPath(), "sleep", "120000"}), true, 0, child))
         return 1;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
     WaitForSingleObject(ready.get(), 20000);
     return 7;
 }

@@ -9,19 +9,13 @@
 //   jre.exe.hold    while this file exists the program waits (at most 60 s, so
 //                   that a test that forgets it leaves nothing running)
 //   jre.exe.status  the exit status in decimal (default 0)
-#include "WindowsApi.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 
 namespace {
-
-std::string ownPath() {
-    char path[MAX_PATH] = {};
-    GetModuleFileNameA(nullptr, path, sizeof path);
-    return path;
-}
 
 bool exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;

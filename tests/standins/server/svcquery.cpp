@@ -11,7 +11,7 @@
 //                                     REG_SZ without its terminating NUL
 //   svcquery read260 <value>          what a query into a 260-byte buffer gives:
 //                                     "<result> <size> <bytes in hex>"
-#include "win32/ScopedHandle.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -78,46 +78,39 @@ int config() {
     return 0;
 }
 
+void sendControl(SC_HANDLE service, DWORD code) {
+    SERVICE_STATUS record = SERVICE_STATUS();
+    if (ControlService(service, code, &record))
+        std::printf("accepted %lu\n", record.dwCurrentState);
+    else
+        std::printf("refused %lu\n", GetLastError());
+}
+
 int control(DWORD code) {
     UniqueServiceHandle manager, service;
     if (!openService(manager, service))
         return kNoService;
-    SERVICE_STATUS record = SERVICE_STATUS();
-    if (ControlService(service.get(), code, &record))
-        std::printf("accepted %lu\n", record.dwCurrentState);
-    else
-        std::printf("refused %lu\n", GetLastError());
+    sendControl(service.get(), code);
     return 0;
 }
 
-int watch(DWORD milliseconds, bool sendControl, DWORD code) {
+int watch(DWORD milliseconds, bool withControl, DWORD code) {
     UniqueServiceHandle manager, service;
     if (!openService(manager, service))
         return kNoService;
     const DWORD started = GetTickCount();
-    SERVICE_STATUS record = SERVICE_STATUS();
-    if (sendControl) {
-        if (ControlService(service.get(), code, &record))
-            std::printf("accepted %lu\n", record.dwCurrentState);
-        else
-            std::printf("refused %lu\n", GetLastError());
-    }
-    DWORD last = 0;
-    for (;;) {
-        const DWORD elapsed = GetTickCount() - started;
-        if (!QueryServiceStatus(service.get(), &record)) {
-            std::printf("%lu query-error %lu\n", elapsed, GetLastError());
-            return kFailed;
-        }
-        if (record.dwCurrentState != last) {
-            last = record.dwCurrentState;
-            std::printf("%lu %lu\n", elapsed, last);
+    if (withControl)
+        sendControl(service.get(), code);
+    const DWORD last =
+        watchService(service.get(), started, milliseconds, [](DWORD elapsed, DWORD state) {
+            std::printf("%lu %lu\n", elapsed, state);
             std::fflush(stdout);
-        }
-        if (last == SERVICE_STOPPED || elapsed >= milliseconds)
-            return 0;
-        Sleep(10);
+        });
+    if (last == 0) {
+        std::printf("%lu query-error %lu\n", GetTickCount() - started, GetLastError());
+        return kFailed;
     }
+    return 0;
 }
 
 int setRaw(const char* value, const char* text) {

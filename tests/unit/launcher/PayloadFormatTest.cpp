@@ -269,51 +269,50 @@ TEST(SignedPayload, EndsWhereATableEndingTheFileBeginsInBothImageKinds) {
     }
 }
 
-TEST(SignedPayload, AMalformedSecurityEntryIsIgnoredAndTheFileReadsAsUnsigned) {
+TEST(SignedPayload, AMalformedOrUndeclaredSecurityEntryLeavesTheFileReadAsUnsigned) {
     const std::uint32_t at = shippedLauncher().size(), end = at + 64;
-    struct Case {
-        std::uint32_t offset;
-        std::uint32_t size;
-        const char* why;
-    } cases[] = {
-        {at, 65, "reaches outside the file"},
-        {at + 0x10000000, 64, "reaches outside the file"},
-        {0xFFFFFFF0, 64, "reaches outside the file"}, // the sum wraps 32 bits
-        {at, 63, "does not end at the end of the file"},
-        {end, 0, "is empty"},
-        {0x40, end - 0x40, "overlaps the headers"},   // from within the DOS header
-        {0x3F8, end - 0x3F8, "overlaps the headers"}, // from within the declared size
-    };
-    for (const Case& c : cases) {
+    const auto entry = [](std::uint32_t offset, std::uint32_t size) {
         PeHeaders h;
-        h.securityOffset = c.offset;
-        h.securitySize = c.size;
+        h.securityOffset = offset;
+        h.securitySize = size;
+        return h;
+    };
+    // Headers that do not declare the entry, though it points at the table.
+    std::vector<PeHeaders> undeclared(6, entry(at, 64));
+    undeclared[0].magic = 0x107;
+    undeclared[1].directoryCount = 4;
+    undeclared[2].optionalSize = 96 + 4 * 8 + 7;
+    undeclared[3].peOffset = 0x7FFFFFF0;
+    undeclared[4].peOffset = 0xFFFFFFFF;
+    undeclared[5].peOffset = end - 20; // the optional header lies past the end
+    struct Case {
+        PeHeaders headers;
+        const char* whyIgnored; // null: no certificate is declared at all
+    };
+    std::vector<Case> cases = {
+        {entry(at, 65), "reaches outside the file"},
+        {entry(at + 0x10000000, 64), "reaches outside the file"},
+        {entry(0xFFFFFFF0, 64), "reaches outside the file"}, // the sum wraps 32 bits
+        {entry(at, 63), "does not end at the end of the file"},
+        {entry(end, 0), "is empty"},
+        {entry(0x40, end - 0x40), "overlaps the headers"},   // from within the DOS header
+        {entry(0x3F8, end - 0x3F8), "overlaps the headers"}, // from within the declared size
+    };
+    for (const PeHeaders& h : undeclared)
+        cases.push_back({h, nullptr});
+    for (const Case& c : cases) {
         LauncherFile file = shippedLauncher();
-        file.sign(64).headers(h);
+        file.sign(64).headers(c.headers);
         payload::PayloadLocation location = locate(file.bytes);
-        EXPECT_EQ(location.certificate.state, payload::CertificateState::ignored) << c.offset;
-        EXPECT_STREQ(location.certificate.whyIgnored, c.why) << c.offset;
-        EXPECT_EQ(location.end, file.size());
-    }
-}
-
-TEST(SignedPayload, HeadersThatDoNotDeclareTheEntryGiveNoCertificate) {
-    std::vector<PeHeaders> cases(6);
-    cases[0].magic = 0x107;
-    cases[1].directoryCount = 4;
-    cases[2].optionalSize = 96 + 4 * 8 + 7;
-    cases[3].peOffset = 0x7FFFFFF0;
-    cases[4].peOffset = 0xFFFFFFFF;
-    for (PeHeaders& h : cases) {
-        LauncherFile file = shippedLauncher();
-        if (&h == &cases[5])
-            h.peOffset = file.size() + 64 - 20; // the optional header lies past the end
-        h.securityOffset = file.size();
-        h.securitySize = 64;
-        file.sign(64).headers(h);
-        payload::PayloadLocation location = locate(file.bytes);
-        EXPECT_EQ(location.certificate.state, payload::CertificateState::absent) << h.peOffset;
-        EXPECT_EQ(location.end, file.size());
+        const std::string what =
+            std::to_string(c.headers.peOffset) + " " + std::to_string(c.headers.securityOffset);
+        EXPECT_EQ(location.certificate.state, c.whyIgnored ? payload::CertificateState::ignored
+                                                           : payload::CertificateState::absent)
+            << what;
+        if (c.whyIgnored) {
+            EXPECT_STREQ(location.certificate.whyIgnored, c.whyIgnored) << what;
+        }
+        EXPECT_EQ(location.end, file.size()) << what;
     }
 }
 
