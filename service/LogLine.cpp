@@ -34,6 +34,12 @@ LogLine& LogLine::exitCode(std::uint32_t code) {
     return *this;
 }
 
+LogLine& LogLine::duration(std::uint32_t milliseconds) {
+    if (milliseconds % 1000 == 0)
+        return number(milliseconds / 1000).text(" s");
+    return number(milliseconds).text(" ms");
+}
+
 void LogLine::put(char c) {
     if (length_ + 2 >= kCapacity)
         return;

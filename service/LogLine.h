@@ -36,6 +36,8 @@ public:
     LogLine& number(std::uint32_t number);
     // Exit codes from 0x10000 on are status codes such as 0xC0000005, shown in hex.
     LogLine& exitCode(std::uint32_t code);
+    // Whole seconds as "10 s", anything else as "2500 ms".
+    LogLine& duration(std::uint32_t milliseconds);
 
     // The line, CR LF included.
     const char* data() const { return bytes_; }

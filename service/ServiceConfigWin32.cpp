@@ -8,13 +8,13 @@
 
 #include <cstring>
 
-bool openServiceKey(UniqueRegistryKey& key) {
-    return openRegistryKey(HKEY_LOCAL_MACHINE, kServiceKeyPath, KEY_ALL_ACCESS, key);
+bool openServiceKey(REGSAM access, UniqueRegistryKey& key) {
+    return openRegistryKey(HKEY_LOCAL_MACHINE, kServiceKeyPath, access, key);
 }
 
 bool writeServiceValue(const char* valueName, const char* text) {
     UniqueRegistryKey key;
-    if (!openServiceKey(key))
+    if (!openServiceKey(KEY_SET_VALUE, key))
         return false;
     const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
     return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
@@ -25,7 +25,7 @@ namespace {
 // The key cannot be opened: for the callers, as if the value were missing.
 LONG queryServiceValue(const char* valueName, DWORD& type, void* data, DWORD& size) {
     UniqueRegistryKey key;
-    if (!openServiceKey(key))
+    if (!openServiceKey(KEY_QUERY_VALUE, key))
         return ERROR_FILE_NOT_FOUND;
     return RegQueryValueExA(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(data), &size);
 }

@@ -3,6 +3,9 @@
 
 #include "win32/ScopedHandle.h"
 
-// Opens HKLM\SYSTEM\CurrentControlSet\Services\Brisnode with full access. It
-// is never created here: it exists exactly while the service is installed.
-bool openServiceKey(UniqueRegistryKey& key);
+// Opens HKLM\SYSTEM\CurrentControlSet\Services\Brisnode with the access
+// asked for, and no more: a service that runs under an account of its own
+// (LocalService, NetworkService, a virtual account) may read its key but not
+// write it. The key is never created here: it exists exactly while the
+// service is installed.
+bool openServiceKey(REGSAM access, UniqueRegistryKey& key);

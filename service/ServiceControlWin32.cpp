@@ -5,6 +5,7 @@
 #include "LeadByte.h"
 #include "ServiceConfig.h"
 #include "ServiceIdentity.h"
+#include "StopTimeout.h"
 
 #include "win32/ScopedHandle.h"
 
@@ -20,6 +21,50 @@ struct OpenedService {
     UniqueServiceHandle manager;
     UniqueServiceHandle service;
 };
+
+// SERVICE_PRESHUTDOWN_INFO and SERVICE_FAILURE_ACTIONS_FLAG, which the
+// headers declare only for programs that require Windows Vista. Earlier
+// systems refuse the levels.
+constexpr DWORD kFailureActionsFlagLevel = 4;
+constexpr DWORD kPreshutdownInfoLevel = 7;
+struct FailureActionsFlag {
+    BOOL onNonCrashFailures;
+};
+struct PreshutdownInfo {
+    DWORD timeout;
+};
+#ifdef SERVICE_CONFIG_PRESHUTDOWN_INFO
+static_assert(kFailureActionsFlagLevel == SERVICE_CONFIG_FAILURE_ACTIONS_FLAG,
+              "level of the manager");
+static_assert(kPreshutdownInfoLevel == SERVICE_CONFIG_PRESHUTDOWN_INFO, "level of the manager");
+#endif
+
+// The recovery actions that an administrator configures are otherwise applied
+// only when the process crashes, not when the service reports stopped with an
+// exit code that says it failed. Without configured actions this changes
+// nothing.
+void recoverFromReportedFailures(SC_HANDLE service) {
+    FailureActionsFlag flag = {TRUE};
+    ChangeServiceConfig2A(service, kFailureActionsFlagLevel, &flag);
+}
+
+// At a shutdown the system waits for the service no longer than its
+// preshutdown time-out: raise it to cover a whole stop, with the StopTimeout
+// that is set now.
+void coverStopAtShutdown(SC_HANDLE service) {
+    PreshutdownInfo info = {0};
+    DWORD needed = 0;
+    if (!QueryServiceConfig2A(service, kPreshutdownInfoLevel, reinterpret_cast<BYTE*>(&info),
+                              sizeof info, &needed))
+        return;
+    std::uint32_t stopTimeout = kDefaultStopTimeoutMilliseconds;
+    readOptionalNumber(kStopTimeoutValue, stopTimeout);
+    const DWORD wanted = preshutdownTimeoutFor(stopTimeout, info.timeout);
+    if (wanted == info.timeout)
+        return;
+    info.timeout = wanted;
+    ChangeServiceConfig2A(service, kPreshutdownInfoLevel, &info);
+}
 
 bool openService(OpenedService& opened) {
     opened.manager.reset(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS));
@@ -54,6 +99,8 @@ bool installService() {
     std::memcpy(imageDirectory, modulePath, directoryLength);
     imageDirectory[directoryLength] = '\0';
     storeConfiguration(imageDirectory);
+    coverStopAtShutdown(service.get());
+    recoverFromReportedFailures(service.get());
 
     StartServiceA(service.get(), 0, nullptr);
     return true;

@@ -20,11 +20,14 @@ constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Brisnod
 constexpr char kImageDirValue[] = "ImageDir";
 constexpr char kStartCmdValue[] = "StartCmd";
 constexpr char kStopCmdValue[] = "StopCmd";
-// Optional: absent, the service neither logs nor restarts.
+// Optional: absent, the service neither logs nor restarts, waits 10 s at a
+// stop, and watches the start command's process alone.
 constexpr char kLogFileValue[] = "LogFile";
 constexpr char kLogLimitValue[] = "LogLimit";
 constexpr char kRestartDelayValue[] = "RestartDelay";
 constexpr char kRestartLimitValue[] = "RestartLimit";
+constexpr char kStopTimeoutValue[] = "StopTimeout";
+constexpr char kProcessTreeValue[] = "ProcessTree";
 
 constexpr char kStartBatchSuffix[] = "\\start.bat";
 constexpr char kStopBatchSuffix[] = "\\stop.bat";

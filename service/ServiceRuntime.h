@@ -2,10 +2,13 @@
 //
 // Started by the Service Control Manager, the program hands its main thread to
 // the dispatcher. The service's thread starts the manager server with the
-// start command, waits for it to end or for a stop control, and on a stop runs
-// the stop command and waits a bounded time for both processes. No process is
-// ever ended by force. Opt-in values of the service's key add a log and the
-// restart of a server that ends by itself. Windows only (ServiceRuntimeWin32.cpp).
+// start command, waits for it to end or for a stop control (or the system's
+// shutdown), and on a stop runs the stop command and waits a bounded time for
+// both processes. A service that could not do its work says so in the exit
+// codes of its stopped report. Opt-in values of the service's key add a log,
+// the restart of a server that ends by itself, a stop time-out of its own, and
+// the server's whole process tree, which alone is ever ended by force. Windows
+// only (ServiceRuntimeWin32.cpp).
 //
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -6,7 +6,7 @@
 #include "RestartHistory.h"
 #include "ServiceConfig.h"
 #include "ServiceIdentity.h"
-#include "ServiceState.h"
+#include "StopTimeout.h"
 
 static_assert(service_state::kStopped == SERVICE_STOPPED, "state numbers of the manager");
 static_assert(service_state::kStartPending == SERVICE_START_PENDING,
@@ -14,12 +14,28 @@ static_assert(service_state::kStartPending == SERVICE_START_PENDING,
 static_assert(service_state::kStopPending == SERVICE_STOP_PENDING, "state numbers of the manager");
 static_assert(service_state::kRunning == SERVICE_RUNNING, "state numbers of the manager");
 static_assert(service_state::kControlStop == SERVICE_CONTROL_STOP, "control codes of the manager");
+static_assert(service_state::kControlInterrogate == SERVICE_CONTROL_INTERROGATE,
+              "control codes of the manager");
+static_assert(service_state::kControlShutdown == SERVICE_CONTROL_SHUTDOWN,
+              "control codes of the manager");
+static_assert(service_state::kAcceptStop == SERVICE_ACCEPT_STOP, "control codes of the manager");
+static_assert(service_state::kAcceptShutdown == SERVICE_ACCEPT_SHUTDOWN,
+              "control codes of the manager");
+// Defined by the headers only for programs that require Windows Vista.
+#ifdef SERVICE_CONTROL_PRESHUTDOWN
+static_assert(service_state::kControlPreshutdown == SERVICE_CONTROL_PRESHUTDOWN,
+              "control codes of the manager");
+static_assert(service_state::kAcceptPreshutdown == SERVICE_ACCEPT_PRESHUTDOWN,
+              "control codes of the manager");
+#endif
+static_assert(service_state::kServiceSpecificError == ERROR_SERVICE_SPECIFIC_ERROR,
+              "error codes of the manager");
 
 namespace {
-constexpr DWORD kStopWaitMilliseconds = 10000;
-// Reported with ERROR_SERVICE_SPECIFIC_ERROR when a server that kept ending
-// used up its restarts.
-constexpr DWORD kRestartsRanOut = 1;
+// Between two reports of stop pending, well within their wait hint.
+constexpr DWORD kProgressMilliseconds = 1000;
+// How often a tree whose first process has ended is asked whether any runs.
+constexpr DWORD kTreePollMilliseconds = 200;
 
 constexpr char kStartCommandRole[] = "start command";
 constexpr char kStopCommandRole[] = "stop command";
@@ -54,17 +70,129 @@ void reportStatus(const StatusReport& report, void*) {
     serviceStatus.dwCurrentState = report.state;
     serviceStatus.dwWin32ExitCode = report.win32ExitCode;
     serviceStatus.dwServiceSpecificExitCode = report.serviceSpecificExitCode;
+    serviceStatus.dwCheckPoint = report.checkPoint;
+    serviceStatus.dwWaitHint = report.waitHint;
     SetServiceStatus(statusHandle, &serviceStatus);
 }
 
 ReportedServiceState<StatusLock> serviceState(statusLock, reportStatus, nullptr);
 
-void logEnd(ServiceLog& log, const char* role, HANDLE process) {
+// The type the Service Control Manager keeps: without "interactive" once an
+// administrator has given the service an account other than LocalSystem,
+// which interactive services cannot have.
+DWORD registeredServiceType() {
+    std::uint32_t type = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
+    readOptionalNumber("Type", type);
+    return SERVICE_WIN32_OWN_PROCESS | (type & SERVICE_INTERACTIVE_PROCESS);
+}
+
+// Windows Vista and later send the preshutdown control, and wait for a
+// service that takes it as long as its preshutdown time-out says.
+bool preshutdownOffered() {
+    OSVERSIONINFOEXA wanted = OSVERSIONINFOEXA();
+    wanted.dwOSVersionInfoSize = sizeof wanted;
+    wanted.dwMajorVersion = 6;
+    return VerifyVersionInfoA(&wanted, VER_MAJORVERSION,
+                              VerSetConditionMask(0, VER_MAJORVERSION, VER_GREATER_EQUAL)) != FALSE;
+}
+
+// "<role> ended with exit code <code>"; code is 0 when it cannot be read.
+LogLine endLine(const char* role, HANDLE process, DWORD& code) {
     LogLine line = ServiceLog::line();
     line.text(role).text(" ended");
-    DWORD code = 0;
     if (GetExitCodeProcess(process, &code))
         line.text(" with exit code ").exitCode(code);
+    else
+        code = 0;
+    return line;
+}
+
+// Logs the end and returns the exit code.
+DWORD logEnd(ServiceLog& log, const char* role, HANDLE process) {
+    DWORD code = 0;
+    log.write(endLine(role, process, code));
+    return code;
+}
+
+void logStopRequest(ServiceLog& log) {
+    const std::uint32_t control = serviceState.stopControl();
+    if (control == service_state::kControlPreshutdown)
+        log.write("stop requested: the system shuts down (preshutdown control)");
+    else if (control == service_state::kControlShutdown)
+        log.write("stop requested: the system shuts down (shutdown control)");
+    else
+        log.write("stop requested");
+}
+
+// "2 processes of its tree still run", "1 process still runs".
+void stillRunning(LogLine& line, DWORD count, const char* ofWhat) {
+    line.number(count)
+        .text(count == 1 ? " process" : " processes")
+        .text(ofWhat)
+        .text(count == 1 ? " still runs" : " still run");
+}
+
+void logTreeDropped(ServiceLog& log, const char* what, DWORD error) {
+    LogLine line = ServiceLog::line();
+    line.text("ProcessTree: ").text(what).text(" (");
+    ServiceLog::appendError(line, error);
+    line.text("): the server's tree is not watched");
+    log.write(line);
+}
+
+enum class Woken { Stop, ServerEnded, Failed };
+
+// Waits for a stop request or the end of the server, its whole tree when it is
+// watched. exitCode is the start command's process's.
+Woken waitForStopOrEnd(Server& server, DWORD& exitCode, ServiceLog& log) {
+    const HANDLE waited[2] = {stopEvent.get(), server.process.get()};
+    const DWORD woke = WaitForMultipleObjects(2, waited, FALSE, INFINITE);
+    if (woke == WAIT_OBJECT_0)
+        return Woken::Stop;
+    if (woke != WAIT_OBJECT_0 + 1)
+        return Woken::Failed;
+    const DWORD left = server.tree ? server.tree.running() : 0;
+    if (left != 0) {
+        // A launcher that started the server and ended: the server runs on.
+        DWORD code = 0;
+        LogLine line = endLine(kStartCommandRole, server.process.get(), code);
+        line.text("; ");
+        stillRunning(line, left, " of its tree");
+        log.write(line);
+        // The job tells no waitable handle when its last process ends.
+        for (;;) {
+            const DWORD polled = WaitForSingleObject(stopEvent.get(), kTreePollMilliseconds);
+            if (polled == WAIT_OBJECT_0)
+                return Woken::Stop;
+            if (polled != WAIT_TIMEOUT)
+                return Woken::Failed;
+            if (server.tree.running() == 0)
+                break;
+        }
+    }
+    exitCode = logEnd(log, kServerRole, server.process.get());
+    return Woken::ServerEnded;
+}
+
+void endTree(const ProcessTree& tree, ServiceLog& log) {
+    DWORD ended = 0;
+    DWORD error = 0;
+    LogLine line = ServiceLog::line();
+    if (tree.endAll(ended, error)) {
+        line.text("ended ")
+            .number(ended)
+            .text(ended == 1 ? " process" : " processes")
+            .text(" of the server's tree");
+        const DWORD left = tree.running();
+        if (left != 0) {
+            line.text("; ");
+            stillRunning(line, left, "");
+        }
+    } else {
+        line.text("the server's tree could not be ended (");
+        ServiceLog::appendError(line, error);
+        line.text(")");
+    }
     log.write(line);
 }
 } // namespace
@@ -86,16 +214,19 @@ bool runAsService() {
 }
 
 void WINAPI serviceMain(DWORD, LPSTR*) {
+    const DWORD type = registeredServiceType();
+    const DWORD accepted = acceptedControls(preshutdownOffered());
     {
         StatusLockGuard guard;
         serviceStatus = SERVICE_STATUS();
-        serviceStatus.dwServiceType = SERVICE_WIN32_OWN_PROCESS | SERVICE_INTERACTIVE_PROCESS;
-        serviceStatus.dwControlsAccepted = SERVICE_ACCEPT_STOP;
+        serviceStatus.dwServiceType = type;
+        serviceStatus.dwControlsAccepted = accepted;
         serviceStatus.dwCurrentState = SERVICE_START_PENDING;
     }
     serviceState.begin();
+    // The extended handler: the preshutdown control is documented for it alone.
     const SERVICE_STATUS_HANDLE registered =
-        RegisterServiceCtrlHandlerA(kServiceName, controlHandler);
+        RegisterServiceCtrlHandlerExA(kServiceName, controlHandler, nullptr);
     if (registered == nullptr)
         return;
     {
@@ -105,28 +236,39 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
 
     ServiceLog log;
     log.open();
-    const RestartPolicy policy = readRestartPolicy(log);
-    DWORD serviceSpecificExitCode = 0;
-    UniqueHandle server;
-    if (launchCommand(kStartCmdValue, kStartCommandRole, server, log)) {
+    const RunOptions options = readRunOptions(log);
+    Server server;
+    if (options.processTree) {
+        DWORD error = 0;
+        if (server.tree.create(error))
+            log.write("ProcessTree: the server has ended when the last process of its tree has "
+                      "ended; what is left of it after a stop is ended");
+        else
+            logTreeDropped(log, "no job object", error);
+    }
+    ExitCodes codes;
+    DWORD error = 0;
+    if (launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                      server.tree ? &server.tree : nullptr)) {
         serviceState.markRunning();
-        serviceSpecificExitCode = superviseServer(server, policy, log);
+        codes = superviseServer(server, options, log);
+    } else {
+        codes = exitCodesFor(ServiceEnd::StartFailed, error);
     }
     // Before the report: once stopped is out, the process may end at any time.
     log.write("service stopped");
-    if (serviceSpecificExitCode != 0)
-        serviceState.markStopped(ERROR_SERVICE_SPECIFIC_ERROR, serviceSpecificExitCode);
-    else
-        serviceState.markStopped();
+    serviceState.markStopped(codes);
 }
 
-void WINAPI controlHandler(DWORD control) {
+DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
     // After the report, so that stop pending is out before serviceMain can
     // report stopped.
     if (serviceState.control(control))
         SetEvent(stopEvent.get());
+    return NO_ERROR;
 }
 
+namespace {
 RestartPolicy readRestartPolicy(ServiceLog& log) {
     RestartPolicy policy;
     std::uint32_t delay = 0;
@@ -175,10 +317,73 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
     return policy;
 }
 
-bool launchCommand(const char* valueName, const char* role, UniqueHandle& process,
-                   ServiceLog& log) {
+DWORD readStopTimeout(ServiceLog& log) {
+    std::uint32_t requested = kDefaultStopTimeoutMilliseconds;
+    const OptionalValue found = readOptionalNumber(kStopTimeoutValue, requested);
+    if (found == OptionalValue::WrongType) {
+        LogLine line = ServiceLog::line();
+        line.text("StopTimeout is not a REG_DWORD: ").number(requested).text(" ms used");
+        log.write(line);
+    }
+    if (found != OptionalValue::Found)
+        return kDefaultStopTimeoutMilliseconds;
+    const std::uint32_t timeout = clampStopTimeout(requested);
+    if (timeout != requested) {
+        LogLine line = ServiceLog::line();
+        line.text("StopTimeout of ")
+            .number(requested)
+            .text(timeout > requested ? " ms is under one second: " : " ms is over one hour: ")
+            .number(timeout)
+            .text(" ms used");
+        log.write(line);
+    }
+    LogLine line = ServiceLog::line();
+    line.text("a stop waits up to ")
+        .number(timeout)
+        .text(" ms for the stop command and the server to end");
+    log.write(line);
+    return timeout;
+}
+
+bool readProcessTree(ServiceLog& log) {
+    std::uint32_t wanted = 0;
+    const OptionalValue found = readOptionalNumber(kProcessTreeValue, wanted);
+    if (found == OptionalValue::WrongType)
+        log.write("ProcessTree is not a REG_DWORD: the server's tree is not watched");
+    if (found != OptionalValue::Found || wanted == 0)
+        return false;
+    if (wanted != 1) {
+        LogLine line = ServiceLog::line();
+        line.text("ProcessTree of ")
+            .number(wanted)
+            .text(" is not 1: the server's tree is not watched");
+        log.write(line);
+        return false;
+    }
+    return true;
+}
+} // namespace
+
+RunOptions readRunOptions(ServiceLog& log) {
+    RunOptions options;
+    options.restart = readRestartPolicy(log);
+    options.stopTimeout = readStopTimeout(log);
+    options.processTree = readProcessTree(log);
+    return options;
+}
+
+bool launchCommand(const char* valueName, const char* role, UniqueHandle& process, DWORD& error,
+                   ServiceLog& log, ProcessTree* tree) {
     char command[kTextSize] = "";
     readServiceValue(valueName, command);
+    if (command[0] == '\0') {
+        LogLine line = ServiceLog::line();
+        line.text("no ").text(role).text(": ").text(valueName).text(
+            " is missing, empty or unreadable");
+        log.write(line);
+        error = 0;
+        return false;
+    }
     char directory[kTextSize] = "";
     readServiceValue(kImageDirValue, directory);
     if (isBareDrive(directory)) {
@@ -198,10 +403,11 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
     }
     PROCESS_INFORMATION created = PROCESS_INFORMATION();
     // Detached: a console program started by the service gets no console.
-    if (!CreateProcessA(nullptr, command, nullptr, nullptr, output ? TRUE : FALSE,
-                        DETACHED_PROCESS | NORMAL_PRIORITY_CLASS, nullptr, directory, &startup,
-                        &created)) {
-        const DWORD error = GetLastError();
+    // Suspended into a tree, so that it starts nothing before it is in the job.
+    const DWORD flags = DETACHED_PROCESS | NORMAL_PRIORITY_CLASS | (tree ? CREATE_SUSPENDED : 0);
+    if (!CreateProcessA(nullptr, command, nullptr, nullptr, output ? TRUE : FALSE, flags, nullptr,
+                        directory, &startup, &created)) {
+        error = GetLastError();
         LogLine line = ServiceLog::line();
         line.text(role).text(" could not be started (");
         ServiceLog::appendError(line, error);
@@ -218,61 +424,107 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
         .text(": ")
         .text(command);
     log.write(line);
-    return true;
-}
-
-bool runStopCommand(HANDLE serverProcess, ServiceLog& log) {
-    UniqueHandle stopProcess;
-    if (!launchCommand(kStopCmdValue, kStopCommandRole, stopProcess, log))
-        return false;
-    // Each end is logged as it comes; the wait as a whole lasts at most 10 s.
-    HANDLE waited[2] = {stopProcess.get(), serverProcess};
-    const char* roles[2] = {kStopCommandRole, kServerRole};
-    DWORD running = 2;
-    const DWORD started = GetTickCount();
-    while (running > 0) {
-        const DWORD elapsed = GetTickCount() - started;
-        const DWORD woke =
-            elapsed < kStopWaitMilliseconds
-                ? WaitForMultipleObjects(running, waited, FALSE, kStopWaitMilliseconds - elapsed)
-                : WAIT_TIMEOUT;
-        if (woke == WAIT_TIMEOUT) {
-            LogLine line = ServiceLog::line();
-            line.text("gave up waiting after 10 s: the ").text(roles[0]);
-            if (running == 2)
-                line.text(" and the ").text(roles[1]);
-            line.text(running == 2 ? " still run" : " still runs");
-            log.write(line);
-            return false;
+    if (tree) {
+        DWORD refused = 0;
+        if (!tree->adopt(created.hProcess, refused)) {
+            logTreeDropped(log, "the job refused the start command's process", refused);
+            tree->drop();
         }
-        if (woke >= WAIT_OBJECT_0 + running)
-            return true;
-        const DWORD ended = woke - WAIT_OBJECT_0;
-        logEnd(log, roles[ended], waited[ended]);
-        --running;
-        waited[ended] = waited[running];
-        roles[ended] = roles[running];
+        ResumeThread(thread.get());
     }
     return true;
 }
 
-DWORD superviseServer(UniqueHandle& server, const RestartPolicy& policy, ServiceLog& log) {
+bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
+    UniqueHandle stopProcess;
+    DWORD error = 0;
+    const bool watchTree = static_cast<bool>(server.tree);
+    bool stopRunning = launchCommand(kStopCmdValue, kStopCommandRole, stopProcess, error, log);
+    if (!stopRunning && !watchTree)
+        return false;
+    // Each end is logged as it comes; the wait as a whole lasts at most
+    // stopTimeout. The start command's process may have ended long before, in
+    // a tree; its handle then wakes the first wait at once.
+    bool processRunning = true;
+    bool treeRunning = watchTree && server.tree.running() != 0;
+    const DWORD started = GetTickCount();
+    DWORD reported = started;
+    for (;;) {
+        const bool serverRunning = watchTree ? treeRunning : processRunning;
+        if (!stopRunning && !serverRunning)
+            return true;
+        const DWORD now = GetTickCount();
+        if (now - started >= stopTimeout) {
+            LogLine line = ServiceLog::line();
+            line.text("gave up waiting after ").duration(stopTimeout).text(": the ");
+            if (stopRunning && serverRunning)
+                line.text(kStopCommandRole).text(" and the ").text(kServerRole).text(" still run");
+            else
+                line.text(stopRunning ? kStopCommandRole : kServerRole).text(" still runs");
+            log.write(line);
+            if (watchTree && treeRunning)
+                endTree(server.tree, log);
+            return false;
+        }
+        if (now - reported >= kProgressMilliseconds) {
+            serviceState.progress();
+            reported = now;
+        }
+        DWORD timeout = stopTimeout - (now - started);
+        if (timeout > kProgressMilliseconds - (now - reported))
+            timeout = kProgressMilliseconds - (now - reported);
+        if (treeRunning && !processRunning && timeout > kTreePollMilliseconds)
+            timeout = kTreePollMilliseconds;
+
+        HANDLE waited[2];
+        DWORD count = 0;
+        if (stopRunning)
+            waited[count++] = stopProcess.get();
+        if (processRunning)
+            waited[count++] = server.process.get();
+        DWORD woke = WAIT_TIMEOUT;
+        if (count != 0)
+            woke = WaitForMultipleObjects(count, waited, FALSE, timeout);
+        else
+            Sleep(timeout);
+        if (woke != WAIT_TIMEOUT) {
+            if (woke >= WAIT_OBJECT_0 + count)
+                return true;
+            const HANDLE ended = waited[woke - WAIT_OBJECT_0];
+            if (ended == stopProcess.get()) {
+                logEnd(log, kStopCommandRole, ended);
+                stopRunning = false;
+            } else {
+                processRunning = false;
+                if (!watchTree)
+                    logEnd(log, kServerRole, ended);
+            }
+        }
+        if (treeRunning && !processRunning && server.tree.running() == 0) {
+            treeRunning = false;
+            logEnd(log, kServerRole, server.process.get());
+        }
+    }
+}
+
+ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog& log) {
+    const RestartPolicy& policy = options.restart;
     RestartHistory history(policy.limit);
     for (;;) {
-        const HANDLE waited[2] = {stopEvent.get(), server.get()};
-        const DWORD woke = WaitForMultipleObjects(2, waited, FALSE, INFINITE);
-        if (woke != WAIT_OBJECT_0 + 1) {
-            if (woke == WAIT_OBJECT_0) {
-                log.write("stop requested");
-                runStopCommand(server.get(), log);
+        DWORD exitCode = 0;
+        const Woken woke = waitForStopOrEnd(server, exitCode, log);
+        if (woke != Woken::ServerEnded) {
+            if (woke == Woken::Stop) {
+                logStopRequest(log);
+                runStopCommand(server, options.stopTimeout, log);
             }
-            server.reset();
-            return 0;
+            server.process.reset();
+            return ExitCodes();
         }
-        logEnd(log, kServerRole, server.get());
-        server.reset();
+        server.process.reset();
         if (!policy.enabled)
-            return 0;
+            return exitCodesFor(ServiceEnd::ServerEnded, exitCode);
+        DWORD error = 0;
         do {
             if (!history.allowsRestart(GetTickCount())) {
                 LogLine line = ServiceLog::line();
@@ -280,19 +532,20 @@ DWORD superviseServer(UniqueHandle& server, const RestartPolicy& policy, Service
                     .number(policy.limit)
                     .text(" restarts within 10 minutes; the service stops with service-specific "
                           "error ")
-                    .number(kRestartsRanOut);
+                    .number(service_state::kRestartsRanOut);
                 log.write(line);
-                return kRestartsRanOut;
+                return exitCodesFor(ServiceEnd::RestartsRanOut, 0);
             }
             LogLine line = ServiceLog::line();
             line.text("restart scheduled in ").number(policy.delay).text(" ms");
             log.write(line);
             const DWORD waitedForStop = WaitForSingleObject(stopEvent.get(), policy.delay);
             if (waitedForStop == WAIT_OBJECT_0)
-                log.write("stop requested");
+                logStopRequest(log);
             if (waitedForStop != WAIT_TIMEOUT)
-                return 0;
+                return ExitCodes();
             history.recordRestart(GetTickCount());
-        } while (!launchCommand(kStartCmdValue, kStartCommandRole, server, log));
+        } while (!launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                                server.tree ? &server.tree : nullptr));
     }
 }

@@ -1,14 +1,16 @@
 //===- ServiceRuntimeWin32.h - The service's thread and handler ----------===//
 #pragma once
 
+#include "ProcessTreeWin32.h"
 #include "ServiceLogWin32.h"
+#include "ServiceState.h"
 
 #include "win32/ScopedHandle.h"
 
 #include <cstdint>
 
 void WINAPI serviceMain(DWORD argumentCount, LPSTR* arguments);
-void WINAPI controlHandler(DWORD control);
+DWORD WINAPI controlHandler(DWORD control, DWORD eventType, LPVOID eventData, LPVOID context);
 
 // Opt-in with "RestartDelay": a server that ends by itself while the service
 // runs is started again after the delay, at most limit times in ten minutes.
@@ -18,20 +20,38 @@ struct RestartPolicy {
     std::uint32_t limit = 0;
 };
 
-// Reads "RestartDelay" and "RestartLimit"; logs what it made of them.
-RestartPolicy readRestartPolicy(ServiceLog& log);
+// What the optional values of the service's key ask for, read at every start.
+struct RunOptions {
+    RestartPolicy restart;
+    DWORD stopTimeout = 0;
+    bool processTree = false;
+};
+
+// Reads the values and logs what it made of them.
+RunOptions readRunOptions(ServiceLog& log);
+
+// The server as the service watches it: the start command's process, and with
+// "ProcessTree" every process of its tree.
+struct Server {
+    UniqueHandle process;
+    ProcessTree tree;
+};
 
 // Starts the command stored in valueName in the image directory, detached,
 // with the log as its standard output and error when there is one. On success
-// process owns the new process. role names the command in the log.
-bool launchCommand(const char* valueName, const char* role, UniqueHandle& process, ServiceLog& log);
+// process owns the new process; on failure error holds the Windows error, or
+// 0 when there was no command. With a tree, the process runs in its job from
+// its first instruction on; a process that the job refuses runs outside it,
+// and the tree is dropped. role names the command in the log.
+bool launchCommand(const char* valueName, const char* role, UniqueHandle& process, DWORD& error,
+                   ServiceLog& log, ProcessTree* tree = nullptr);
 
-// Runs the stop command and waits up to 10 s for it and the server to end.
+// Runs the stop command and waits up to stopTimeout for it and the server to
+// end, reporting the progress; then ends what is left of the server's tree.
 // False when the stop command did not start or the wait ran out.
-bool runStopCommand(HANDLE serverProcess, ServiceLog& log);
+bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log);
 
 // Waits for a stop control or for the server to end by itself, and starts it
-// again as the policy says. The server's handle is closed on return. Returns
-// the service-specific exit code for the stopped report: 0, or 1 when the
-// restarts ran out.
-DWORD superviseServer(UniqueHandle& server, const RestartPolicy& policy, ServiceLog& log);
+// again as the options say. The server's process handle is closed on return.
+// Returns what the stopped report tells the Service Control Manager.
+ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog& log);

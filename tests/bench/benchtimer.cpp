@@ -178,8 +178,9 @@ int serviceStop(int, char** argv) {
         throw Failure{"the service refused to stop: " + std::to_string(GetLastError())};
     // The tick count of the last change seen, which is the change to stopped.
     DWORD stoppedAt = 0;
-    if (watchService(service.get(), GetTickCount(), kTimeoutMs,
-                     [&](DWORD, DWORD) { stoppedAt = GetTickCount(); }) != SERVICE_STOPPED)
+    if (watchService(service.get(), GetTickCount(), kTimeoutMs, [&](DWORD, const SERVICE_STATUS&) {
+            stoppedAt = GetTickCount();
+        }) != SERVICE_STOPPED)
         throw Failure{"the stopped state did not come about in time"};
     std::printf("%lu\n", stoppedAt);
     return 0;

@@ -84,16 +84,18 @@ std::string windowText(HWND window) {
 }
 
 DWORD watchService(SC_HANDLE service, DWORD since, DWORD timeoutMs,
-                   const std::function<void(DWORD, DWORD)>& changed) {
+                   const std::function<void(DWORD, const SERVICE_STATUS&)>& changed) {
     DWORD last = 0;
+    DWORD lastCheckPoint = 0;
     for (;;) {
         SERVICE_STATUS status = {};
         const DWORD elapsed = GetTickCount() - since;
         if (!QueryServiceStatus(service, &status))
             return 0;
-        if (status.dwCurrentState != last) {
+        if (status.dwCurrentState != last || status.dwCheckPoint != lastCheckPoint) {
             last = status.dwCurrentState;
-            changed(elapsed, last);
+            lastCheckPoint = status.dwCheckPoint;
+            changed(elapsed, status);
         }
         if (last == SERVICE_STOPPED || elapsed >= timeoutMs)
             return last;

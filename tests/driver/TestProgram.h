@@ -42,7 +42,8 @@ std::vector<HWND> topLevelWindows(bool includeHidden);
 std::string windowText(HWND window);
 
 // Polls the service's state about every 10 ms until it is stopped or timeoutMs
-// have passed since the tick count since, calling changed(elapsed ms, state) at
-// every change. Returns the last state, or 0 when the state could not be read.
+// have passed since the tick count since, calling changed(elapsed ms, status)
+// at every change of state or checkpoint. Returns the last state, or 0 when
+// the state could not be read.
 DWORD watchService(SC_HANDLE service, DWORD since, DWORD timeoutMs,
-                   const std::function<void(DWORD, DWORD)>& changed);
+                   const std::function<void(DWORD, const SERVICE_STATUS&)>& changed);

@@ -127,9 +127,10 @@ class Rig:
         return [self.s.reg_view, ["/reg:64"] if self.s.reg_view == ["/reg:32"] else ["/reg:32"]]
 
     def _import(self, lines, view=None):
+        # In UTF-16, so that homes may have names that no ANSI code page spells.
         path = os.path.join(self.s.dir, "vms.reg")
-        with open(path, "w", newline="") as f:
-            f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
+        with open(path, "w", encoding="utf-16", newline="") as f:
+            f.write("Windows Registry Editor Version 5.00\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
         self.s.wine("reg", "import", self.s.win_path(path), *(self.s.reg_view if view is None else view),
                     check=True)
 

@@ -130,12 +130,9 @@ class ListModeTest(rig.LauncherTestCase):
         greek_temp = "C:\\users\\\u03a9mega\\Temp"
         self.s.set_temp_dir(greek_temp)
         self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
-        home = "C:\\J\u00e4v\u00e4 \u03a9"
-        jre = self.rig.install_program(home + "\\Bin\\jre.exe").win
-        self.s.reg_add(JRE_KEY, "CurrentVersion", "1.1")
-        self.s.reg_add(JRE_KEY + "\\1.1", "JavaHome", home)
-        self.assertEqual(self.list_mode(), "1\r\nYES %s\r\n" % jre.encode("utf-8").decode("latin-1"))
-        run, = self.runs(jre)
+        jre = self.rig.install_vm(JRE, "C:\\J\u00e4v\u00e4 \u03a9")
+        self.assertEqual(self.list_mode(), "1\r\nYES %s\r\n" % wh.utf8(jre.win))
+        run, = self.rig.runs(jre)
         short = run["args"][1]
         self.assertRegex(short, r"^C:\\[!-~]+\\$", "not an ASCII path")
         self.assertEqual(run["classfile"], short + "QvxVersion.class")

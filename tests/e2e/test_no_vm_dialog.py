@@ -38,10 +38,6 @@ def folder_of_length(letter, length):
     return "C:\\" + "\\".join([letter * 199] * 3) + "\\" + letter * (length - 3 - 3 * 200)
 
 
-def utf8(text):
-    """A text in UTF-8, as the harness hands over the bytes of the programs."""
-    return text.encode("utf-8").decode("latin-1")
-
 
 class NoVmDialogTest(rig.LauncherTestCase):
     session_name = "no-vm-dialog"
@@ -253,7 +249,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 self.s.wait_window(CAPTION, "msgbox")
                 boxes = [w for w in self.s.windows("msgbox") if w.caption == CAPTION]
                 self.assertEqual([w.owner for w in boxes], [dialog])
-                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), utf8(SAVED % saved))
+                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), wh.utf8(SAVED % saved))
                 self.s.press(CAPTION, IDOK, "msgbox")
                 self.assert_ended_cleanly(process)
                 self.assertEqual(os.listdir(unix_folder), ["setup.class"])

@@ -2,11 +2,7 @@
 end: the values stored in the service's key for batch files of every shape and
 both encodings, the quoted registration of a path with blanks and letters
 outside the ANSI code page, and a drive root as image directory. Each case
-installs, reads the values and uninstalls, in one prefix (code page 1252).
-
-Brisnode and the stand-ins carry the manifest that makes their "A" functions
-UTF-8: the values and the logs hold UTF-8, which the harness hands over as
-latin-1 text."""
+installs, reads the values and uninstalls, in one prefix (code page 1252)."""
 
 import os
 
@@ -19,10 +15,6 @@ MUELLER_UTF8 = "C:\\M\u00fcller\\run.exe ".encode("utf-8")
 MUELLER_ANSI = "C:\\M\u00fcller\\run.exe ".encode("cp1252")
 
 
-def utf8(text):
-    return text.encode("utf-8").decode("latin-1")
-
-
 class ConfigurationTest(ServiceTestCase):
     prefix_name = "service-config"
 
@@ -33,7 +25,7 @@ class ConfigurationTest(ServiceTestCase):
         return exe
 
     def test_commands_stored_from_batch_files_of_every_shape(self):
-        long_command = b"C:\\tools\\" + b"y" * 400 + b".exe -x "
+        long_command = b"C:\\tools\\" + b"y" * 900 + b".exe -x "
         cases = [
             # name, start.bat (None: missing), expected StartCmd bytes without the NUL
             ("blank before the batch parameter is kept", batch(b"run.exe a %1"), b"run.exe a "),
@@ -89,11 +81,11 @@ class ConfigurationTest(ServiceTestCase):
         image_dir = "C:\\Program Files\\Serveur \u03a9mega"
         self.install(image_dir, batch(b'"' + SERVER.encode() + b'" run blanks %1'),
                      batch(SERVER.encode() + b" stop blanks"))
-        self.assertEqual(self.p.config()["path"], utf8('"%s\\Brisnode.exe"' % image_dir))
+        self.assertEqual(self.p.config()["path"], wh.utf8('"%s\\Brisnode.exe"' % image_dir))
         self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", image_dir.encode("utf-8") + b"\0"))
         self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
         self.assertTrue(self.p.wait_log("blanks", "run"))
-        self.assertEqual(self.p.log("blanks")[0]["cwd"], utf8(image_dir))
+        self.assertEqual(self.p.log("blanks")[0]["cwd"], wh.utf8(image_dir))
         self.assertFalse(os.path.exists(self.p.session.unix_path(r"C:\Program.log")),
                          "C:\\Program.exe was started")
 

@@ -1,9 +1,11 @@
-"""Brisnode's opt-in values end to end: "LogFile" (with "LogLimit") and
-"RestartDelay" (with "RestartLimit") in the service's key. What lands in the
-log for each thing the service does or sees, the output of the commands in the
-same file, the rotation at the limit, a server restarted after the delay or
-given up on, bad values, and that /install keeps the values and creates none.
-One installation; each test sets the values it needs and starts the service."""
+"""Brisnode's opt-in values end to end: "LogFile" (with "LogLimit"),
+"RestartDelay" (with "RestartLimit"), "StopTimeout" and "ProcessTree" in the
+service's key. What lands in the log for each thing the service does or sees,
+the output of the commands in the same file, the rotation at the limit, a
+server restarted after the delay or given up on, a server started by a
+launcher and ended after the stop time-out, bad values, and that /install
+keeps the values and creates none. One installation; each test sets the
+values it needs and starts the service."""
 
 import datetime
 import os
@@ -15,12 +17,11 @@ from test_service_support import CONTROL_STOP, RUNNING, SERVER, STOP_PENDING, ST
 
 IMAGE_DIR = r"C:\Veltra"
 LOG = IMAGE_DIR + r"\brisnode.log"
-OPTIONAL_VALUES = ("LogFile", "LogLimit", "RestartDelay", "RestartLimit")
+OPTIONAL_VALUES = ("LogFile", "LogLimit", "RestartDelay", "RestartLimit", "StopTimeout", "ProcessTree")
 STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*)$")
 ERROR_SERVICE_SPECIFIC_ERROR = 1066
-# What an empty start command leaves in the log: CreateProcessA finds no program
-# (the message is Wine's text of error 2).
-NO_START_COMMAND = "start command could not be started (error 2: File not found.): "
+# What an empty start command leaves in the log; nothing is started.
+NO_START_COMMAND = "no start command: StartCmd is missing, empty or unreadable"
 
 
 def messages(entries):
@@ -104,7 +105,8 @@ class OptionsTest(ServiceTestCase):
         missing = IMAGE_DIR + r"\missing.exe run"
         self.start_with(missing, SERVER + " stop missing", LogFile=LOG)
         self.assertEqual(self.p.state(), STOPPED)
-        self.assertEqual(self.p.status_fields()["exitcode"], "0")
+        # ERROR_FILE_NOT_FOUND, for the Service Control Manager too.
+        self.assertEqual(self.p.status_fields()["exitcode"], "2")
         entries, _ = self.read_log()
         self.assertEqual(len(entries), 3, entries)
         self.assertEqual(entries[0][1], "service started")
@@ -268,11 +270,62 @@ class OptionsTest(ServiceTestCase):
             "start command started", "server ended with exit code 0", "restart scheduled in 3600000 ms",
             "stop requested", "service stopped"])
 
+    def test_process_tree_outlives_its_launcher_and_is_ended_after_the_stop_timeout(self):
+        self.start_with(SERVER + " launch deep ignore-stop", SERVER + " stop deep",
+                        LogFile=LOG, ProcessTree=1, StopTimeout=2500)
+        self.addCleanup(self.p.quit_server, "deep")
+        self.wait_logged("start command ended with exit code 0; 1 process of its tree still runs")
+        self.assertEqual(self.p.state(), RUNNING)
+        self.assertTrue(self.p.server_alive("deep"))
+        answer, reports = self.p.parse_watch(self.p.watch(15000, CONTROL_STOP), checkpoints=True)
+        self.assertEqual(answer, "accepted %d" % STOP_PENDING)
+        # Stop pending with a wait hint and a new checkpoint every second, then
+        # stopped once the tree has been ended, nothing of it left.
+        pending = [report for report in reports if report[1] == STOP_PENDING]
+        self.assertEqual([checkpoint for _, _, checkpoint, _ in pending], [1, 2, 3], reports)
+        self.assertEqual({hint for _, _, _, hint in pending}, {10000})
+        self.assertEqual(reports[-1][1:], (STOPPED, 0, 0))
+        self.assertGreaterEqual(reports[-1][0], 2400)
+        self.assertLess(reports[-1][0], 8000)
+        self.assertFalse(self.p.server_alive("deep"))
+        self.assertEqual(self.p.kinds("deep"), ["launch", "run", "stop", "stop-end"])
+        self.assertEqual(self.p.status_fields()["exitcode"], "0")
+        entries, _ = self.read_log()
+        self.assertEqual(messages(entries), [
+            "service started",
+            "a stop waits up to 2500 ms for the stop command and the server to end",
+            "ProcessTree: the server has ended when the last process of its tree has ended; what is "
+            "left of it after a stop is ended",
+            "start command started",
+            "start command ended with exit code 0; 1 process of its tree still runs",
+            "stop requested", "stop command started", "stop command ended with exit code 0",
+            "gave up waiting after 2500 ms: the server still runs",
+            "ended 1 process of the server's tree", "service stopped"])
+
+    def test_process_tree_that_ends_by_itself_stops_the_service(self):
+        self.start_with(SERVER + " launch gone exit-after 2000 code 4", SERVER + " stop gone",
+                        LogFile=LOG, ProcessTree=1, StopTimeout=500)
+        _, changes = self.p.parse_watch(self.p.watch(15000))
+        self.assertEqual([state for _, state in changes], [RUNNING, STOPPED])
+        self.assertGreaterEqual(changes[-1][0], 1500)
+        self.assertEqual(self.p.kinds("gone"), ["launch", "run", "run-end"])
+        # The start command's own exit code counts, not that of the last process.
+        self.assertEqual(self.p.status_fields()["exitcode"], "0")
+        entries, _ = self.read_log()
+        self.assertEqual(messages(entries)[1:3], [
+            "StopTimeout of 500 ms is under one second: 1000 ms used",
+            "a stop waits up to 1000 ms for the stop command and the server to end"])
+        self.assertEqual(messages(entries)[-3:], [
+            "start command ended with exit code 0; 1 process of its tree still runs",
+            "server ended with exit code 0", "service stopped"])
+
     def test_without_the_values_nothing_is_logged_and_nothing_restarted(self):
         self.start_with(SERVER + " run plain exit-after 500 code 3 say", SERVER + " stop plain")
         self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
         self.assertEqual(self.p.kinds("plain"), ["run", "run-end"])
-        self.assertEqual(self.p.status_fields()["exitcode"], "0")
+        # The server's exit code, as a service-specific error.
+        status = self.p.status_fields()
+        self.assertEqual((status["exitcode"], status["specific"]), (str(ERROR_SERVICE_SPECIFIC_ERROR), "3"))
         self.assertEqual(sorted(os.listdir(self.p.session.unix_path(IMAGE_DIR))),
                          ["Brisnode.exe", "start.bat", "stop.bat"])
 
@@ -292,6 +345,8 @@ class OptionsTest(ServiceTestCase):
         self.p.set_value("LogLimit", 4096, "REG_DWORD")
         self.p.set_value("RestartDelay", 1500, "REG_DWORD")
         self.p.set_value("RestartLimit", 3, "REG_DWORD")
+        self.p.set_value("StopTimeout", 200000, "REG_DWORD")
+        self.p.set_value("ProcessTree", 0, "REG_DWORD")
         expected = {name: self.p.value(name) for name in OPTIONAL_VALUES}
         for attempt in ("first", "second"):
             with self.subTest(attempt):
@@ -299,6 +354,8 @@ class OptionsTest(ServiceTestCase):
                 self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
                 self.assertEqual({name: self.p.value(name) for name in OPTIONAL_VALUES}, expected)
                 self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", IMAGE_DIR.encode() + b"\0"))
+                # Raised to cover the stop time-out and the end of a tree.
+                self.assertEqual(self.p.config()["preshutdown"], "210000")
         # The service that /install started used them.
         entries, _ = self.read_log()
         self.assertEqual(messages(entries)[:2], [

@@ -33,10 +33,11 @@ class RunTimeTest(ServiceTestCase):
         self.assertEqual(self.p.kinds("self"), ["run", "run-end"])
         self.assertEqual(self.p.log("self")[1]["how"], "self")
 
-    def test_empty_start_command_stops_the_service_at_once(self):
+    def test_empty_start_command_stops_the_service_at_once_with_a_service_specific_error(self):
         self.start_with("", SERVER + " stop empty")
         self.assertEqual(self.p.state(), STOPPED)
-        self.assertEqual(self.p.status_fields()["exitcode"], "0")
+        status = self.p.status_fields()
+        self.assertEqual((status["exitcode"], status["specific"]), ("1066", "2"))
         self.assertEqual(self.p.log("empty"), [])
 
     def test_start_command_longer_than_its_buffer_counts_as_empty(self):

@@ -119,14 +119,20 @@ class ServicePrefix:
         return self.session.spawn(args)
 
     @staticmethod
-    def parse_watch(spawned, timeout=60):
-        """(the answer to the control, or None; [(elapsed ms, state), ...])."""
+    def parse_watch(spawned, timeout=60, checkpoints=False):
+        """(the answer to the control, or None; [(elapsed ms, state), ...] at each
+        change of state), or with checkpoints each report seen as (elapsed ms,
+        state, checkpoint, wait hint)."""
         spawned.wait(timeout)
         answer, changes = None, []
         for line in spawned.stdout.decode("latin-1").splitlines():
             fields = line.split()
             if fields and fields[0].isdigit():
-                changes.append((int(fields[0]), int(fields[1])))
+                report = tuple(int(field) for field in fields)
+                if checkpoints:
+                    changes.append(report)
+                elif not changes or changes[-1][1] != report[1]:
+                    changes.append(report[:2])
             elif fields:
                 answer = line.strip()
         return answer, changes

@@ -17,8 +17,6 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava"
 # More than two copy buffers' worth, so that the copy takes several read/write pairs.
 INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
-
-
 PLANTED = "tests/standins/planted/planted.dll"
 
 
@@ -144,10 +142,10 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         planted = self.s.install(wh.cross(PLANTED), self.s.win_path(os.path.dirname(self.exe)) + "\\ole32.dll")
         self.addCleanup(os.remove, planted)
         vm = self.rig.install_vm(JDK)
-        process = self.start(self.exe, env={"WINEDLLOVERRIDES": "ole32=n,b"})
+        process = self.start(env={"WINEDLLOVERRIDES": "ole32=n,b"})
         self.rig.search_result()
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assertEqual(process.wait(30), 0)
+        self.assert_ended_cleanly(process)
         self.assertFalse(os.path.exists(planted + ".loaded"), "ole32.dll was taken from the launcher's folder")
         probe, installer = self.rig.runs(vm)
         short = probe["classpathvar"]

@@ -5,6 +5,9 @@
 //       for <ms> when told to end by itself, then with exit code <n> (0 unless
 //       given); exit-once ends by itself only the first time a server of that
 //       tag runs (it leaves <tag>.once beside the log);
+//   mgrserver launch <tag> [options of run]
+//       starts "mgrserver run <tag>" with those options and ends at once, as a
+//       launcher of the real server does;
 //   mgrserver stop <tag> [linger <ms>] [say]
 //       tells the server of that tag to stop, then stays <ms> before it ends;
 //   say: writes one line to standard output and one to standard error, each
@@ -22,11 +25,13 @@
 // the tick count, the current directory and the whole command line, so that a
 // test sees where, when and how the service started it. A run appends a second
 // line when it ends. Anything else on the command line is logged as "unexpected".
-#include "win32/ScopedHandle.h"
+#include "TestProgram.h"
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -125,6 +130,14 @@ int signal(const char* kind, const char* tag) {
     return 0;
 }
 
+int launch(int argc, char** argv) {
+    std::vector<std::string> arguments = {ownPath(), "run"};
+    arguments.insert(arguments.end(), argv + 2, argv + argc);
+    logStart("launch", argv[2]);
+    StartedProgram started;
+    return startProgram(commandLine(arguments), false, DETACHED_PROCESS, started) ? 0 : 2;
+}
+
 int stop(const char* tag, DWORD linger) {
     logStart("stop", tag);
     const int found = signal("Stop", tag);
@@ -197,6 +210,8 @@ int main(int argc, char** argv) {
                        exitCode);
         if (std::strcmp(mode, "stop") == 0)
             return stop(tag, milliseconds);
+        if (std::strcmp(mode, "launch") == 0)
+            return launch(argc, argv);
         if (std::strcmp(mode, "quit") == 0)
             return signal("Quit", tag);
         if (std::strcmp(mode, "alive") == 0)

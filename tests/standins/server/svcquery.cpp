@@ -5,8 +5,9 @@
 //   svcquery config                   the registration, one "field value" line each
 //   svcquery control <code>           "accepted <state>" or "refused <error>"
 //   svcquery watch <ms> [<code>]      sends the control first when given, then
-//                                     prints "<elapsed ms> <state>" at every change
-//                                     of state, until stopped or <ms> have passed
+//                                     prints "<elapsed ms> <state> <checkpoint> <wait hint>"
+//                                     at every change of state or checkpoint, until
+//                                     stopped or <ms> have passed
 //   svcquery setraw <value> <text>    stores text in the service's key as a
 //                                     REG_SZ without its terminating NUL
 //   svcquery read260 <value>          what a query into a 260-byte buffer gives:
@@ -75,6 +76,10 @@ int config() {
     std::printf("account %s\n", config->lpServiceStartName ? config->lpServiceStartName : "");
     std::printf("display %s\n", config->lpDisplayName ? config->lpDisplayName : "");
     std::free(buffer);
+    DWORD preshutdown[4] = {};
+    if (QueryServiceConfig2A(service.get(), 7, reinterpret_cast<BYTE*>(preshutdown),
+                             sizeof preshutdown, &needed))
+        std::printf("preshutdown %lu\n", preshutdown[0]);
     return 0;
 }
 
@@ -101,9 +106,10 @@ int watch(DWORD milliseconds, bool withControl, DWORD code) {
     const DWORD started = GetTickCount();
     if (withControl)
         sendControl(service.get(), code);
-    const DWORD last =
-        watchService(service.get(), started, milliseconds, [](DWORD elapsed, DWORD state) {
-            std::printf("%lu %lu\n", elapsed, state);
+    const DWORD last = watchService(
+        service.get(), started, milliseconds, [](DWORD elapsed, const SERVICE_STATUS& status) {
+            std::printf("%lu %lu %lu %lu\n", elapsed, status.dwCurrentState, status.dwCheckPoint,
+                        status.dwWaitHint);
             std::fflush(stdout);
         });
     if (last == 0) {

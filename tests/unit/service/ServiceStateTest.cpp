@@ -10,15 +10,23 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 namespace {
 
 using namespace service_state;
 
-constexpr std::uint32_t kInterrogate = 4;
-
-enum class Event { Begin, Running, StopControl, Interrogate, Stopped };
+enum class Event {
+    Begin,
+    Running,
+    StopControl,
+    Shutdown,
+    Preshutdown,
+    Interrogate,
+    Progress,
+    Stopped
+};
 
 struct Step {
     Event event;
@@ -39,14 +47,18 @@ Outcome apply(ServiceState& state, Event event) {
         return {false, false};
     case Event::Running:
         return {state.markRunning(), false};
-    case Event::StopControl: {
-        const ControlOutcome outcome = state.control(kControlStop);
-        return {outcome.report, outcome.signalStop};
-    }
+    case Event::StopControl:
+    case Event::Shutdown:
+    case Event::Preshutdown:
     case Event::Interrogate: {
-        const ControlOutcome outcome = state.control(kInterrogate);
+        const std::uint32_t codes[] = {kControlStop, kControlShutdown, kControlPreshutdown,
+                                       kControlInterrogate};
+        const ControlOutcome outcome =
+            state.control(codes[static_cast<int>(event) - static_cast<int>(Event::StopControl)]);
         return {outcome.report, outcome.signalStop};
     }
+    case Event::Progress:
+        return {state.progress(), false};
     case Event::Stopped:
         return {state.markStopped(), false};
     }
@@ -112,6 +124,22 @@ INSTANTIATE_TEST_SUITE_P(
                                  {{Event::Begin, false, false, kStartPending},
                                   {Event::StopControl, true, true, kStopPending},
                                   {Event::Running, false, false, kStopPending}}},
+                    SequenceCase{"ShutdownStopsLikeAStopControl",
+                                 {{Event::Begin, false, false, kStartPending},
+                                  {Event::Running, true, false, kRunning},
+                                  {Event::Preshutdown, true, true, kStopPending},
+                                  {Event::Shutdown, true, true, kStopPending},
+                                  {Event::Stopped, true, false, kStopped},
+                                  {Event::Preshutdown, false, false, kStopped}}},
+                    SequenceCase{"ProgressIsReportedWhileStopPendingOnly",
+                                 {{Event::Begin, false, false, kStartPending},
+                                  {Event::Progress, false, false, kStartPending},
+                                  {Event::Running, true, false, kRunning},
+                                  {Event::Progress, false, false, kRunning},
+                                  {Event::StopControl, true, true, kStopPending},
+                                  {Event::Progress, true, false, kStopPending},
+                                  {Event::Stopped, true, false, kStopped},
+                                  {Event::Progress, false, false, kStopped}}},
                     SequenceCase{"ControlBeforeTheServiceBeganIsIgnored",
                                  {{Event::StopControl, false, false, kNone},
                                   {Event::Begin, false, false, kStartPending}}}),
@@ -132,7 +160,6 @@ void record(const StatusReport& report, void* context) {
 // The service's thread reports running and stopped while the dispatcher's
 // thread sends controls, on real threads, as the program runs them.
 TEST(ReportedServiceStateTest, StoppedIsReportedOnceAndLastWhileControlsArrive) {
-    constexpr std::uint32_t kServiceSpecificError = 1066;
     for (int round = 0; round < 100; ++round) {
         std::mutex lock;
         Recorder recorder;
@@ -146,13 +173,13 @@ TEST(ReportedServiceStateTest, StoppedIsReportedOnceAndLastWhileControlsArrive) 
             for (int sent = 0, after = 0; after < 3; ++sent) {
                 if (serviceDone)
                     ++after;
-                state.control(sent % 2 == 0 ? kControlStop : kInterrogate);
+                state.control(sent % 2 == 0 ? kControlStop : kControlInterrogate);
             }
         });
         go = true;
         state.begin();
         state.markRunning();
-        state.markStopped(kServiceSpecificError, 7);
+        state.markStopped(ExitCodes{kServiceSpecificError, 7});
         serviceDone = true;
         handler.join();
 
@@ -167,6 +194,64 @@ TEST(ReportedServiceStateTest, StoppedIsReportedOnceAndLastWhileControlsArrive) 
         EXPECT_EQ(stoppedReports, 1) << "round " << round;
         for (std::size_t i = 0; i + 1 < reports.size(); ++i)
             EXPECT_EQ(reports[i].win32ExitCode, 0u) << "round " << round << ", report " << i;
+    }
+}
+
+// The system waits for a stop as long as each report of stop pending brings a
+// new checkpoint within its wait hint; stopped ends the count.
+TEST(ReportedServiceStateTest, StopPendingCountsCheckpointsUntilStopped) {
+    std::mutex lock;
+    Recorder recorder;
+    ReportedServiceState<std::mutex> state(lock, record, &recorder);
+    state.begin();
+    state.markRunning();
+    EXPECT_EQ(state.stopControl(), 0u);
+    state.control(kControlPreshutdown);
+    state.progress();
+    state.control(kControlStop);
+    state.progress();
+    state.markStopped();
+    using Seen = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>; // state, checkpoint, hint
+    std::vector<Seen> seen;
+    for (const StatusReport& report : recorder.reports)
+        seen.emplace_back(report.state, report.checkPoint, report.waitHint);
+    const std::vector<Seen> expected = {Seen{kRunning, 0, 0},
+                                        Seen{kStopPending, 1, kStopPendingWaitHint},
+                                        Seen{kStopPending, 2, kStopPendingWaitHint},
+                                        Seen{kStopPending, 2, kStopPendingWaitHint},
+                                        Seen{kStopPending, 3, kStopPendingWaitHint},
+                                        Seen{kStopped, 0, 0}};
+    EXPECT_EQ(seen, expected);
+    // The log names the control that asked first.
+    EXPECT_EQ(state.stopControl(), kControlPreshutdown);
+}
+
+TEST(ServiceControlsTest, PreshutdownWhereTheSystemOffersItShutdownElsewhere) {
+    EXPECT_EQ(acceptedControls(true), 0x101u);
+    EXPECT_EQ(acceptedControls(false), 0x5u);
+}
+
+TEST(ServiceExitCodesTest, FailuresCarryAnErrorAndAStopRequestNone) {
+    const struct {
+        ServiceEnd end;
+        std::uint32_t detail;
+        std::uint32_t win32;
+        std::uint32_t serviceSpecific;
+    } cases[] = {
+        {ServiceEnd::StopRequested, 0, 0, 0},
+        {ServiceEnd::StartFailed, 2, 2, 0},     // the file is missing
+        {ServiceEnd::StartFailed, 267, 267, 0}, // ImageDir is no directory
+        {ServiceEnd::StartFailed, 0, kServiceSpecificError, kNoStartCommand},
+        {ServiceEnd::ServerEnded, 0, 0, 0},
+        {ServiceEnd::ServerEnded, 3, kServiceSpecificError, 3},
+        {ServiceEnd::ServerEnded, 0xC0000005, kServiceSpecificError, 0xC0000005},
+        {ServiceEnd::RestartsRanOut, 0, kServiceSpecificError, kRestartsRanOut},
+    };
+    for (const auto& c : cases) {
+        const ExitCodes codes = exitCodesFor(c.end, c.detail);
+        EXPECT_EQ(codes.win32, c.win32) << static_cast<int>(c.end) << " " << c.detail;
+        EXPECT_EQ(codes.serviceSpecific, c.serviceSpecific)
+            << static_cast<int>(c.end) << " " << c.detail;
     }
 }
 
