@@ -93,9 +93,16 @@ def real_installation(launcher=None):
         print("listed: %s" % ", ".join(item.text for item in items))
         s.press(CAPTION, 1, "dialog")
         print("OK pressed; the launcher ended with exit code %d" % process.wait(60))
-        with open(os.path.join(temp, "setup-ran.txt"), encoding="latin-1") as f:
-            print("the installer class left setup-ran.txt: %s" % f.read().strip())
-        print("the temporary directory now holds: %s" % ", ".join(sorted(os.listdir(temp))))
+        # The installer ran in the launcher's folder for this run, which keeps what
+        # the installer wrote there.
+        for folder in sorted(os.listdir(temp)):
+            ran = os.path.join(temp, folder, "setup-ran.txt")
+            if os.path.exists(ran):
+                with open(ran, encoding="latin-1") as f:
+                    print("the installer class left %s\\setup-ran.txt: %s" % (folder, f.read().strip()))
+        print("the temporary directory now holds: %s" % ", ".join(
+            "%s (%s)" % (n, ", ".join(sorted(os.listdir(os.path.join(temp, n))))) if os.path.isdir(os.path.join(temp, n))
+            else n for n in sorted(os.listdir(temp))))
 
 
 def main():

@@ -30,6 +30,30 @@ private:
     HRESULT entered_;
 };
 
+// Waits for process to end while the thread's messages are handled, so that
+// the system's broadcasts are answered meanwhile. Input for the hidden dialogs
+// is dropped: it would act on them once the process has ended.
+void waitHandlingMessages(HANDLE process) {
+    bool quit = false;
+    WPARAM exitCode = 0;
+    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                exitCode = message.wParam;
+            } else if ((message.message < WM_KEYFIRST || message.message > WM_KEYLAST) &&
+                       (message.message < WM_MOUSEFIRST || message.message > WM_MOUSELAST)) {
+                DispatchMessageA(&message);
+            }
+        }
+    }
+    // The dialogs' own loops end on WM_QUIT: it goes back for them to see.
+    if (quit)
+        PostQuitMessage(static_cast<int>(exitCode));
+}
+
 } // namespace
 
 LauncherApp& app() {
@@ -45,6 +69,7 @@ void LauncherApp::start(const char* commandTail) {
         commandTailTooLong = true;
     LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
     getTempDirectory(tempDirectory);
+    makeRunDirectory();
     writeProbeClass();
     if (interactive)
         runInteractive();
@@ -91,8 +116,30 @@ bool LauncherApp::readPayload() {
     return true;
 }
 
+void LauncherApp::makeRunDirectory() {
+    // Another launcher started at the same moment, or a folder planted under a
+    // name one could guess, makes CreateDirectoryA fail: then the next name.
+    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
+    for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 69069 + 1) {
+        char name[] = "radad-00000000";
+        for (int digit = 0; digit < 8; ++digit)
+            name[6 + digit] = "0123456789abcdef"[(seed >> (28 - 4 * digit)) & 0xF];
+        if (!copyText(runDirectory, tempDirectory) || !joinPath(runDirectory, name) ||
+            !ensureTrailingBackslash(runDirectory))
+            throwWin32Error(ERROR_FILENAME_EXCED_RANGE);
+        if (CreateDirectoryA(runDirectory, nullptr)) {
+            runDirectoryMade = true;
+            return;
+        }
+        DWORD error = GetLastError();
+        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
+            throwWin32Error(error);
+    }
+    throwWin32Error(ERROR_ALREADY_EXISTS);
+}
+
 bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
-    return copyText(out, tempDirectory) && joinPath(out, "QvxVersion.class");
+    return copyText(out, runDirectory) && joinPath(out, "QvxVersion.class");
 }
 
 void LauncherApp::writeProbeClass() {
@@ -121,9 +168,13 @@ void LauncherApp::deleteProbeClass() {
 }
 
 void LauncherApp::cleanUp() {
-    payload.deleteAll(tempDirectory, 0);
+    payload.deleteAll(runDirectory, 0);
     payload.closeFile();
     deleteProbeClass();
+    // Only an empty folder is removed: files an installer wrote into its working
+    // directory stay where it put them.
+    if (runDirectoryMade)
+        RemoveDirectoryA(runDirectory);
 }
 
 int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
@@ -137,17 +188,27 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
     return MessageBoxA(owner, message, caption, type);
 }
 
-bool LauncherApp::runInstaller(HWND, JavaVm& vm) {
+bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    payload.extractAll(tempDirectory, 0);
+    payload.extractAll(runDirectory, 0);
     ShowCursor(FALSE);
 
-    vm.runClass(tempDirectory, className, nullptr);
+    // The installer takes as long as its user does, and needs its files until it
+    // ends: the dialogs step aside, and the clean-up waits for it.
+    VmRun run;
+    if (vm.startClass(run, runDirectory, className, nullptr, kOutputFileName, false)) {
+        // Once the dialog is hidden the launcher is no longer in the foreground;
+        // the installer's first window may come to the front all the same.
+        AllowSetForegroundWindow(GetProcessId(run.process()));
+        ShowWindow(owner, SW_HIDE);
+        waitHandlingMessages(run.process());
+        run.finish();
+    }
     return true;
 }
 

@@ -30,6 +30,9 @@ public:
     void runInteractive();
     void runListMode();
 
+    // Makes this run's own folder in the temporary directory, under a name that
+    // did not exist before, into runDirectory. Raises when it cannot.
+    void makeRunDirectory();
     void writeProbeClass();
     void deleteProbeClass();
     bool probeClassPath(char (&out)[kMaxPath]) const;
@@ -38,8 +41,9 @@ public:
     // box under the caption. Returns the box's answer.
     int showMessage(HWND owner, UINT stringId, UINT type, ...);
 
-    // Writes the payload into the temporary directory and starts the installer
-    // class under vm. Raises when the payload cannot be written.
+    // Writes the payload into the run's folder, starts the installer class under
+    // vm, hides owner and waits for the installer's VM to end, handling the
+    // thread's messages meanwhile. Raises when the payload cannot be written.
     bool runInstaller(HWND owner, JavaVm& vm);
 
     // A dialog procedure that catches a CException parks it here and ends its
@@ -51,6 +55,10 @@ public:
     int interactive = 0;
     char requirement[kMaxText] = {};
     char tempDirectory[kMaxPath] = {};
+    // This run's folder in tempDirectory, with its trailing backslash: the class
+    // directory of every VM run, and where the probe class, the payload's files
+    // and the VMs' output files are written.
+    char runDirectory[kMaxPath] = {};
     char caption[kMaxText] = {};
     char installerFileName[kMaxText] = {};
     char downloadAddress[kMaxText] = {};
@@ -60,6 +68,7 @@ public:
 private:
     CException* heldFailure = nullptr;
     bool probeClassWritten = false;
+    bool runDirectoryMade = false;
     bool commandTailTooLong = false;
 };
 

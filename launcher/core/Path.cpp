@@ -19,6 +19,10 @@ bool endsWithBackslash(const char* text) {
     return length > 0 && text[length - 1] == '\\';
 }
 
+bool isSeparator(char c) {
+    return c == '\\' || c == '/';
+}
+
 bool isControlCharacter(char c) {
     unsigned char byte = static_cast<unsigned char>(c);
     return byte > 0 && byte < 0x20;
@@ -81,6 +85,28 @@ bool fileNameOf(const char* path, char* out, std::size_t size) {
     if (separator == nullptr)
         return false;
     return copyText(out, size, separator + 1);
+}
+
+bool isAbsolutePath(const char* path) {
+    char drive = asciiLower(path[0]);
+    if (drive >= 'a' && drive <= 'z' && path[1] == ':')
+        return isSeparator(path[2]);
+    return isSeparator(path[0]) && isSeparator(path[1]);
+}
+
+bool nextListElement(const char*& list, char* out, std::size_t size) {
+    if (list == nullptr)
+        return false;
+    const char* end = std::strchr(list, ';');
+    std::size_t length = end != nullptr ? static_cast<std::size_t>(end - list) : std::strlen(list);
+    if (size > 0) {
+        if (length >= size)
+            length = 0;
+        std::memcpy(out, list, length);
+        out[length] = '\0';
+    }
+    list = end != nullptr ? end + 1 : nullptr;
+    return true;
 }
 
 bool stripExtension(char* name) {

@@ -32,6 +32,18 @@ bool joinPath(char* path, std::size_t size, const char* component);
 // False, out unwritten, when the path holds no backslash or out is too small.
 bool fileNameOf(const char* path, char* out, std::size_t size);
 
+// True for a path that names the same place whatever the current drive and
+// directory: a drive letter, a colon and a backslash, or a UNC path that starts
+// with two backslashes (a slash counts as a backslash). An empty path, ".",
+// bin, \bin and C:bin all depend on the current directory or drive.
+bool isAbsolutePath(const char* path);
+
+// Copies the next element of a list separated by semicolons, as PATH is, into
+// out and moves list past it; false once list is null, which it becomes after
+// the last element. Empty elements come out empty, and so does an element too
+// long for out.
+bool nextListElement(const char*& list, char* out, std::size_t size);
+
 // Cuts name at its last full stop; false, and no change, when there is none.
 bool stripExtension(char* name);
 
@@ -57,6 +69,9 @@ template <std::size_t N> bool ensureTrailingBackslash(char (&text)[N]) {
 }
 template <std::size_t N> bool joinPath(char (&path)[N], const char* component) {
     return joinPath(path, N, component);
+}
+template <std::size_t N> bool nextListElement(const char*& list, char (&out)[N]) {
+    return nextListElement(list, out, N);
 }
 template <std::size_t N> bool fileNameOf(const char* path, char (&out)[N]) {
     return fileNameOf(path, out, N);

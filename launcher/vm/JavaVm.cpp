@@ -3,7 +3,6 @@
 #include "BoundedText.h"
 #include "FileSystem.h"
 #include "LauncherApp.h"
-#include "ScopedHandle.h"
 #include "VmCommandLine.h"
 
 #include <memory>
@@ -12,22 +11,7 @@
 namespace {
 
 constexpr DWORD kRunTimeoutMs = 20000;
-constexpr char kOutputFile[] = "\\stdout.tmp";
 constexpr char kProbeClass[] = "QvxVersion";
-
-// Keeps the working directory that a run changes, and puts it back.
-class WorkingDirectory {
-public:
-    WorkingDirectory() { saved_ = GetCurrentDirectoryA(sizeof path_, path_); }
-    void restore() const {
-        if (saved_ > 0 && saved_ < sizeof path_)
-            SetCurrentDirectoryA(path_);
-    }
-
-private:
-    char path_[kMaxPath] = {};
-    DWORD saved_ = 0;
-};
 
 } // namespace
 
@@ -39,7 +23,7 @@ bool JavaVm::adoptWhenNamed(const char* executableName, const char* fullPath,
 }
 
 bool JavaVm::locateAt(const char* candidate) {
-    return fileExists(candidate) && copyText(path, candidate);
+    return isAbsolutePath(candidate) && fileExists(candidate) && copyText(path, candidate);
 }
 
 bool JavaVm::locateRegistered(const char* key, const char* executableName) {
@@ -58,53 +42,24 @@ bool JavaVm::locateRegistered(const char* key, const char* executableName) {
 }
 
 bool JavaVm::qualify(const char* requirement) {
-    return runClass(app().tempDirectory, kProbeClass, requirement) == kQualifiedStatus;
+    return runClass(app().runDirectory, kProbeClass, requirement) == kQualifiedStatus;
 }
 
-int JavaVm::run(const char* arguments, const char* environment) {
+int JavaVm::runClass(const char* classDirectory, const char* className, const char* arguments) {
+    VmRun run;
+    if (!startClass(run, classDirectory, className, arguments, kOutputFileName, true))
+        return kStartFailed;
+    run.wait(kRunTimeoutMs);
+    return run.finish();
+}
+
+bool JavaVm::start(VmRun& run, const char* arguments, const char* environment,
+                   const char* workingDirectory, const char* outputDirectory,
+                   const char* outputName, bool contained) noexcept {
     char commandLine[kMaxCommandLine];
-    if (!buildCommandLine(path, arguments, commandLine, sizeof commandLine))
-        return kStartFailed;
-
-    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    // Shared for deletion only: no other program reads or writes it meanwhile, but
-    // it can be removed after the run even while a VM that hangs still holds it.
-    UniqueFileHandle output(CreateFileA(kOutputFile, GENERIC_READ | GENERIC_WRITE,
-                                        FILE_SHARE_DELETE, &inheritable, CREATE_ALWAYS,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
-
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = output ? output.get() : nullptr;
-    PROCESS_INFORMATION started = {};
-    BOOL ok = CreateProcessA(nullptr, commandLine, nullptr, nullptr, TRUE, DETACHED_PROCESS,
-                             const_cast<char*>(environment), nullptr, &startup, &started);
-    if (!ok) {
-        bool created = static_cast<bool>(output);
-        output.reset();
-        if (created)
-            DeleteFileA(kOutputFile);
-        return kStartFailed;
-    }
-    UniqueHandle process(started.hProcess);
-    UniqueHandle thread(started.hThread);
-
-    WaitForSingleObject(process.get(), kRunTimeoutMs);
-    DWORD status = 0;
-    if (!GetExitCodeProcess(process.get(), &status))
-        status = 0;
-
-    char mark = 'X';
-    if (output) {
-        DWORD read = 0;
-        SetFilePointer(output.get(), 0, nullptr, FILE_BEGIN);
-        if (!ReadFile(output.get(), &mark, 1, &read, nullptr) || read != 1)
-            mark = 'X';
-        output.reset();
-        DeleteFileA(kOutputFile);
-    }
-    return mark == 'T' ? kQualifiedStatus : static_cast<int>(status);
+    return buildCommandLine(path, arguments, commandLine, sizeof commandLine) &&
+           run.start(commandLine, environment, workingDirectory, outputDirectory, outputName,
+                     contained);
 }
 
 bool JdkVm::matchExecutable(const char* fullPath, const char* fileName) {
@@ -115,10 +70,11 @@ bool JdkVm::locate() {
     return locateRegistered("Software\\JavaSoft\\Java Development Kit", "java.exe");
 }
 
-int JdkVm::runClass(const char* classDirectory, const char* className, const char* arguments) {
+bool JdkVm::startClass(VmRun& run, const char* classDirectory, const char* className,
+                       const char* arguments, const char* outputName, bool contained) {
     char tail[kMaxTail];
     if (!buildClassTail(nullptr, classDirectory, className, arguments, tail, sizeof tail))
-        return kStartFailed;
+        return false;
 
     // java.exe finds the class through its working directory; CLASSPATH is set
     // to the same directory, because a CLASSPATH of the user's own would hide it.
@@ -128,12 +84,8 @@ int JdkVm::runClass(const char* classDirectory, const char* className, const cha
     if (environment)
         environmentWith(inherited, "CLASSPATH", classDirectory, environment.get(), needed);
     FreeEnvironmentStringsA(inherited);
-
-    WorkingDirectory saved;
-    SetCurrentDirectoryA(classDirectory);
-    int result = run(tail, environment.get());
-    saved.restore();
-    return result;
+    return start(run, tail, environment.get(), classDirectory, classDirectory, outputName,
+                 contained);
 }
 
 FoundVm::FoundVm(const char* fullPath) {
@@ -152,11 +104,11 @@ bool JreVm::locate() {
     return locateRegistered("Software\\JavaSoft\\Java Runtime Environment", "jre.exe");
 }
 
-int JreVm::runClass(const char* classDirectory, const char* className, const char* arguments) {
+bool JreVm::startClass(VmRun& run, const char* classDirectory, const char* className,
+                       const char* arguments, const char* outputName, bool contained) {
     char tail[kMaxTail];
-    if (!buildClassTail("-cp ", classDirectory, className, arguments, tail, sizeof tail))
-        return kStartFailed;
-    return run(tail, nullptr);
+    return buildClassTail("-cp ", classDirectory, className, arguments, tail, sizeof tail) &&
+           start(run, tail, nullptr, nullptr, classDirectory, outputName, contained);
 }
 
 bool JviewVm::matchExecutable(const char* fullPath, const char* fileName) {
@@ -171,10 +123,9 @@ bool JviewVm::locate() {
     return locateAt(candidate);
 }
 
-int JviewVm::runClass(const char* classDirectory, const char* className, const char* arguments) {
+bool JviewVm::startClass(VmRun& run, const char* classDirectory, const char* className,
+                         const char* arguments, const char* outputName, bool contained) {
     char tail[kMaxTail];
-    if (!buildClassTail("-cp:p ", classDirectory, className, arguments, tail, sizeof tail))
-        return kStartFailed;
-    SetCurrentDirectoryA(classDirectory);
-    return run(tail, nullptr);
+    return buildClassTail("-cp:p ", classDirectory, className, arguments, tail, sizeof tail) &&
+           start(run, tail, nullptr, classDirectory, classDirectory, outputName, contained);
 }

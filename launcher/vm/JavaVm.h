@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Path.h"
+#include "VmRun.h"
 
 class JavaVm {
 public:
@@ -23,21 +24,28 @@ public:
     virtual bool locate() = 0;
     // True when the probe class, run under this VM, accepts the requirement.
     virtual bool qualify(const char* requirement);
-    // Starts the VM with arguments (after its quoted path) and an environment
-    // block or none; waits up to 20000 ms. Returns 314 when the VM's first output
-    // byte is 'T', else its exit status (259 while still running), or -1 when it
-    // could not be started.
-    virtual int run(const char* arguments, const char* environment);
-    virtual int runClass(const char* classDirectory, const char* className,
-                         const char* arguments) = 0;
+    // Starts the class from classDirectory under this VM, with the kind's command
+    // line, working directory and environment; its standard output goes to
+    // outputName in the class directory. False when the VM cannot be started.
+    virtual bool startClass(VmRun& run, const char* classDirectory, const char* className,
+                            const char* arguments, const char* outputName, bool contained) = 0;
+    // startClass as a probe, waited for up to 20000 ms: the run's result (see
+    // VmRun::finish), or -1 when the VM could not be started.
+    int runClass(const char* classDirectory, const char* className, const char* arguments);
 
     int qualified = 0;
     char path[kMaxPath] = {};
 
 protected:
+    // Starts this VM with arguments after its quoted path.
+    bool start(VmRun& run, const char* arguments, const char* environment,
+               const char* workingDirectory, const char* outputDirectory, const char* outputName,
+               bool contained) noexcept;
     bool adoptWhenNamed(const char* executableName, const char* fullPath, const char* fileName);
     // locate for the kinds registered under HKEY_LOCAL_MACHINE\key.
     bool locateRegistered(const char* key, const char* executableName);
+    // Only an absolute path counts: a relative one would lead to whatever lies in
+    // the current directory, usually the folder the installer was downloaded to.
     bool locateAt(const char* candidate);
 };
 
@@ -45,21 +53,24 @@ class JdkVm : public JavaVm {
 public:
     bool matchExecutable(const char* fullPath, const char* fileName) override;
     bool locate() override;
-    int runClass(const char* classDirectory, const char* className, const char* arguments) override;
+    bool startClass(VmRun& run, const char* classDirectory, const char* className,
+                    const char* arguments, const char* outputName, bool contained) override;
 };
 
 class JreVm : public JavaVm {
 public:
     bool matchExecutable(const char* fullPath, const char* fileName) override;
     bool locate() override;
-    int runClass(const char* classDirectory, const char* className, const char* arguments) override;
+    bool startClass(VmRun& run, const char* classDirectory, const char* className,
+                    const char* arguments, const char* outputName, bool contained) override;
 };
 
 class JviewVm : public JavaVm {
 public:
     bool matchExecutable(const char* fullPath, const char* fileName) override;
     bool locate() override;
-    int runClass(const char* classDirectory, const char* className, const char* arguments) override;
+    bool startClass(VmRun& run, const char* classDirectory, const char* className,
+                    const char* arguments, const char* outputName, bool contained) override;
 };
 
 // A java.exe found beyond the classic kinds' places (a registry key of today's
@@ -72,7 +83,5 @@ public:
     bool locate() override;
 };
 
-// The exit status with which the probe class accepts a VM.
-constexpr int kQualifiedStatus = 314;
-// The result of run for a VM that could not be started.
-constexpr int kStartFailed = -1;
+// The output file of a VM run, in the class directory.
+constexpr char kOutputFileName[] = "stdout.tmp";

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "FileSystem.h"
+#include "ScopedHandle.h"
 #include "VmPlaces.h"
 #include "VmReport.h"
 
@@ -10,9 +11,25 @@
 
 namespace {
 
+// Which file path leads to; unknown when it cannot be opened.
+FileIdentity identityOf(const char* path) {
+    FileIdentity identity;
+    UniqueFileHandle file(CreateFileA(path, FILE_READ_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+    BY_HANDLE_FILE_INFORMATION information;
+    if (file && GetFileInformationByHandle(file.get(), &information)) {
+        identity.known = true;
+        identity.volume = information.dwVolumeSerialNumber;
+        identity.index = static_cast<std::uint64_t>(information.nFileIndexHigh) << 32 |
+                         information.nFileIndexLow;
+    }
+    return identity;
+}
+
 // Takes the java.exe paths that the places offer into the free slots: each
-// under its full path, when the file is there and no earlier place (a classic
-// kind included) found the same executable.
+// under its full path, when it is absolute, the file is there and no earlier
+// place (a classic kind included) found the same executable.
 class FurtherVms : public VmPathSink {
 public:
     explicit FurtherVms(VmList& list) : list_(list) {
@@ -20,14 +37,14 @@ public:
             JavaVm* vm = list.slot(slot);
             char full[kMaxPath];
             if (vm != nullptr && vm->path[0] != '\0')
-                roster_.add(fullPathOf(vm->path, full) ? full : vm->path);
+                roster_.add(fullPathOf(vm->path, full) ? full : vm->path, identityOf(vm->path));
         }
     }
 
     bool offer(const char* path) override {
         char full[kMaxPath];
-        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) && fileExists(full) &&
-            roster_.add(full))
+        if (nextSlot_ < VmList::kSlots && isAbsolutePath(path) && fullPathOf(path, full) &&
+            fileExists(full) && roster_.add(full, identityOf(full)))
             list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
         return !roster_.full();
     }

@@ -35,8 +35,13 @@ bool offerVersionsOf(const char* keyPath, REGSAM view, VmPathSink& sink) {
         for (DWORD index = 0;; ++index) {
             char name[VersionShortlist::kMaxName];
             DWORD length = sizeof name;
-            if (RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr,
-                              nullptr) != ERROR_SUCCESS)
+            LONG status =
+                RegEnumKeyExA(key.get(), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+            // A name too long for the buffer (a long one in a multi-byte code page)
+            // is passed over; the subkeys after it still count.
+            if (status == ERROR_MORE_DATA)
+                continue;
+            if (status != ERROR_SUCCESS)
                 break;
             versions.offer(name);
         }
@@ -76,10 +81,12 @@ bool offerSearchPath(VmPathSink& sink) {
     std::unique_ptr<char[]> directories(new (std::nothrow) char[size]);
     if (!directories || GetEnvironmentVariableA("PATH", directories.get(), size) >= size)
         return true;
-    char found[kMaxPath] = {};
-    DWORD length =
-        SearchPathA(directories.get(), "java.exe", nullptr, sizeof found, found, nullptr);
-    if (length == 0 || length >= sizeof found)
-        return true;
-    return sink.offer(found);
+    // Only absolute directories are searched: an empty element or "." would be
+    // the current directory, usually the folder the installer was downloaded to.
+    const char* list = directories.get();
+    char candidate[kMaxPath];
+    while (nextListElement(list, candidate))
+        if (isAbsolutePath(candidate) && joinPath(candidate, "java.exe") && fileExists(candidate))
+            return sink.offer(candidate);
+    return true;
 }

@@ -4,7 +4,8 @@
 // several keys, one subkey per version, in the registry view of their own width;
 // others are only named by JAVA_HOME or found on PATH. Each place offers the
 // java.exe paths it composes, in its own order, to a sink, and stops as soon as
-// the sink wants no more. Whether the file exists is the sink's to check.
+// the sink wants no more. Whether the path is absolute and the file exists is
+// the sink's to check.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -35,6 +36,7 @@ bool offerRegisteredVms(REGSAM view, VmPathSink& sink);
 // %JAVA_HOME%\bin\java.exe.
 bool offerJavaHome(VmPathSink& sink);
 
-// The first java.exe in the directories of PATH, searched in PATH's own order
-// (neither the launcher's folder nor the current directory first).
+// The first java.exe in the absolute directories of PATH, in PATH's own order
+// (neither the launcher's folder nor the current directory first, and empty or
+// relative elements not at all).
 bool offerSearchPath(VmPathSink& sink);

@@ -88,7 +88,7 @@ def launcher_figures(session, reps):
 
     # Extraction of the 256 MiB record against CopyFileA of the same bytes.
     runner.install_vm(rig.JDK)
-    extracted = runner.temp_win + "setup.class"
+    extracted = runner.temp_win + "radad-*\\setup.class"
     extract, copy = [], []
     for _ in range(reps):
         runner.clear_temp()

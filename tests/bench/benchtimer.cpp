@@ -13,6 +13,8 @@
 //       OK and times from there until <file> holds <size> bytes
 //   benchtimer copy <from> <to>
 //       CopyFileA of one file to another
+//   A * in the name of <file>'s or <from>'s folder stands for the first folder
+//   that matches: the launcher's folder of its run.
 //   benchtimer run <program> [args]
 //       from the start of the program to its end
 //   benchtimer svcstop <service>
@@ -129,8 +131,21 @@ ULONGLONG fileSize(const char* path) {
     return (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
+std::string matchingPath(const std::string& path) {
+    std::size_t slash = path.rfind('\\');
+    std::string folder = path.substr(0, slash);
+    if (slash == std::string::npos || folder.find('*') == std::string::npos)
+        return path;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(folder.c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return path;
+    FindClose(search);
+    return folder.substr(0, folder.rfind('\\') + 1) + found.cFileName + path.substr(slash);
+}
+
 int extract(int argc, char** argv) {
-    const char* file = argv[3];
+    const std::string pattern = argv[3];
     const ULONGLONG size = std::strtoull(argv[4], nullptr, 10);
     Started started = start(arguments(argc, argv, 5));
     HWND dialog = waitForWindow(started, argv[2]);
@@ -143,7 +158,8 @@ int extract(int argc, char** argv) {
     const LONGLONG pressed = now();
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
-    pollUntil(pressed, "the extracted file", [&] { return fileSize(file) >= size; });
+    pollUntil(pressed, "the extracted file",
+              [&] { return fileSize(matchingPath(pattern).c_str()) >= size; });
     const LONGLONG written = now();
     finish(started);
     print(milliseconds(pressed, written));
@@ -153,7 +169,7 @@ int extract(int argc, char** argv) {
 int copy(int, char** argv) {
     DeleteFileA(argv[3]);
     const LONGLONG from = now();
-    if (!CopyFileA(argv[2], argv[3], FALSE))
+    if (!CopyFileA(matchingPath(argv[2]).c_str(), argv[3], FALSE))
         throw Failure{"CopyFileA failed: " + std::to_string(GetLastError())};
     print(milliseconds(from, now()));
     return 0;

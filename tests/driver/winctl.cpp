@@ -202,10 +202,11 @@ std::vector<HWND> findWindows(const std::string* caption, Kind kind, bool includ
     return found;
 }
 
-HWND waitForWindow(const std::string& caption, Kind kind, DWORD timeoutMs) {
+HWND waitForWindow(const std::string& caption, Kind kind, DWORD timeoutMs,
+                   bool includeHidden = false) {
     DWORD start = GetTickCount();
     for (;;) {
-        std::vector<HWND> found = findWindows(&caption, kind);
+        std::vector<HWND> found = findWindows(&caption, kind, includeHidden);
         if (!found.empty())
             return found.front();
         if (GetTickCount() - start >= timeoutMs)
@@ -280,8 +281,9 @@ int commandList(const Options& options) {
 }
 
 int commandControls(const Options& options) {
-    needArgs(options, 2, "controls <caption> [--kind ...]");
-    HWND window = waitForWindow(options.positional[1], options.kind, options.timeoutMs);
+    needArgs(options, 2, "controls <caption> [--kind ...] [--hidden]");
+    HWND window =
+        waitForWindow(options.positional[1], options.kind, options.timeoutMs, options.hidden);
     bool responsive = isResponsive(window);
     for (HWND child : directChildren(window)) {
         std::string cls = className(child);

@@ -5,6 +5,7 @@ registry view, the logs in which they record how they were started, the waits
 for what the dialogs show, and a look at what the screen shows."""
 
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -34,6 +35,8 @@ JRE_TODAY = Kind("jre-today", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\JRE", "java
 Vm = namedtuple("Vm", "kind win unix")
 
 IDOK, IDCANCEL, IDYES, IDNO = 1, 2, 6, 7
+# The folder each run of the launcher makes for itself in the temporary directory.
+RUN_FOLDER = re.compile(r"radad-[0-9a-f]{8}")
 MESSAGE_TEXT_ID = 65535
 # The controls of the VM choice dialog (the list, the text) and of the no-VM dialog.
 IDC_VM_LIST, IDC_MESSAGE_TEXT, IDC_BROWSE_VM, IDC_VM_PATH = 1001, 1002, 1003, 1004
@@ -221,9 +224,28 @@ class Rig:
         return wait_until(lambda: len(self.runs(vm)) >= count and self.runs(vm), timeout,
                           what="%d logged runs of %s" % (count, vm.win))
 
+    def run_folder(self, timeout=20):
+        """(Windows path with its trailing backslash, Unix path) of the folder of the
+        launcher that runs now, the only run's folder in the temporary directory."""
+        names = wait_until(lambda: [n for n in os.listdir(self.temp) if RUN_FOLDER.fullmatch(n)], timeout,
+                           what="the run's folder")
+        if len(names) != 1:
+            raise AssertionError("run folders: %r" % names)
+        return self.temp_win + names[0] + "\\", os.path.join(self.temp, names[0])
+
+    def run_files(self):
+        """The files in the run's folder: {name: bytes}."""
+        unix = self.run_folder()[1]
+        return {name: read(os.path.join(unix, name)) for name in os.listdir(unix)}
+
     def leftovers(self):
-        """What is in the temporary directory (reset leaves it empty)."""
-        return sorted(os.listdir(self.temp))
+        """What is in the temporary directory, folders and their files as relative
+        Unix paths, a run's folder as radad-* (reset leaves nothing)."""
+        found = []
+        for top, folders, files in os.walk(self.temp):
+            for name in folders + files:
+                found.append(RUN_FOLDER.sub("radad-*", os.path.relpath(os.path.join(top, name), self.temp)))
+        return sorted(found)
 
     # -- what the dialogs show -----------------------------------------------
 

@@ -37,13 +37,13 @@ class LauncherSpineTest(rig.LauncherTestCase):
     def test_without_payload_shows_the_usage_message_and_removes_the_probe_class(self):
         process = self.start(wh.dist("radad.exe"))
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
-        probe = os.path.join(self.temp, "QvxVersion.class")
+        probe = os.path.join(self.rig.run_folder()[1], "QvxVersion.class")
         self.assertEqual(read(probe), rig.probe_class(), "the probe class is written at start")
         self.assertEqual(len(self.rig.launcher_windows()), 1)
         self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
         self.s.press(CAPTION, IDOK, "msgbox")
         self.assertEqual(process.wait(30), 0)
-        self.assertFalse(os.path.exists(probe))
+        self.assertEqual(self.rig.leftovers(), [], "the probe class and its folder are removed")
 
     def test_payloads_are_accepted_or_refused_by_their_first_three_records(self):
         big_text = pl.record("CommandLine", b"a" * 260 + b"\0")
@@ -77,7 +77,7 @@ class LauncherSpineTest(rig.LauncherTestCase):
                     self.assert_accepted_then_cancel(process)
                 else:
                     self.assert_usage_shown_then_exit(process)
-                self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+                self.assertEqual(self.rig.leftovers(), [])
 
     def test_the_download_address_comes_from_the_second_record(self):
         address = "http://kitebay.example/x?y=1"
@@ -98,7 +98,7 @@ class LauncherSpineTest(rig.LauncherTestCase):
         self.assertEqual(result.returncode, 0)
         self.assertEqual(result.stdout, b"0\r\n")
         self.assertEqual(self.rig.launcher_windows(), [])
-        self.assertFalse(os.path.exists(os.path.join(self.temp, "QvxVersion.class")))
+        self.assertEqual(self.rig.leftovers(), [])
 
     def test_a_requirement_longer_than_259_characters_is_refused_without_a_report(self):
         words = ["1.0:A:A"] * 32 + ["A:A"]
@@ -109,14 +109,15 @@ class LauncherSpineTest(rig.LauncherTestCase):
         self.assertEqual(too_long.returncode, 0)
         self.assertEqual(too_long.stdout, b"")
 
-    def test_a_probe_class_that_cannot_be_written_ends_the_run_silently(self):
-        # A folder of the probe class's name stands in the way of the file.
-        probe = os.path.join(self.temp, "QvxVersion.class")
-        os.makedirs(probe)
+    def test_a_temporary_directory_that_does_not_exist_ends_the_run_silently(self):
+        # Nowhere to make the run's folder and write the probe class.
+        for name in ("TEMP", "TMP"):
+            self.s.reg_add("HKCU\\Environment", name, "C:\\no such folder")
+        self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
         result = self.s.run([wh.dist("radad.exe")], timeout=60)
         self.assertEqual(result.returncode, 0)
         self.assertEqual(self.rig.launcher_windows(), [])
-        self.assertTrue(os.path.isdir(probe))
+        self.assertFalse(os.path.exists(self.s.unix_path("C:\\no such folder")))
 
 
 if __name__ == "__main__":

@@ -4,6 +4,8 @@ as each case configures them and log how they were started. After the three
 classic kinds come the java.exe files of today's registrations, JAVA_HOME and PATH."""
 
 import os
+import re
+import subprocess
 import time
 
 import launcher_rig as rig
@@ -24,23 +26,30 @@ class ListModeTest(rig.LauncherTestCase):
         super().setUpClass()
         os.makedirs(cls.s.unix_path(WORK), exist_ok=True)
 
-    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, vm_left_running=False, exe=None,
-                  on=None):
+    # No JAVA_HOME or PATH of the machine's own unless a case gives one.
+    NO_JAVA_PLACES = {"JAVA_HOME": None, "WINEPATH": None}
+
+    @staticmethod
+    def command(requirement="1.1:A:A", exe=None):
+        # Separate words, so that wine builds the command line a user would type.
+        return [exe or wh.dist("radad.exe"), *requirement.split(" ")]
+
+    def list_mode(self, requirement="1.1:A:A", env=None, timeout=90, exe=None, on=None):
         """The report of list mode, run by the launcher given (radad.exe by default)
         in the rig given (the suite's own by default)."""
         on = on or self.rig
-        # Separate words, so that wine builds the command line a user would type.
-        # No JAVA_HOME or PATH of the machine's own unless a case gives one.
-        result = on.s.run([exe or wh.dist("radad.exe"), *requirement.split(" ")], cwd=on.s.unix_path(WORK),
-                          env={"JAVA_HOME": None, "WINEPATH": None, **(env or {})}, timeout=timeout)
+        result = on.s.run(self.command(requirement, exe), cwd=on.s.unix_path(WORK),
+                          env={**self.NO_JAVA_PLACES, **(env or {})}, timeout=timeout)
         self.assertEqual(result.returncode, 0)
-        if not vm_left_running:
-            self.assertFalse(os.path.exists(self.output_file(on)), "the output file stays")
-        self.assertFalse(os.path.exists(os.path.join(on.temp, "QvxVersion.class")))
+        self.assertEqual(on.leftovers(), [], "the probe class, an output file or the run's folder stays")
         return result.stdout.decode("latin-1")
 
-    def output_file(self, on=None):
-        return (on or self.rig).s.unix_path("C:\\stdout.tmp")
+    def run_folder(self, run):
+        """The class directory a logged run was given: the launcher's folder of its
+        own in the temporary directory, with its trailing backslash."""
+        folder = run["classfile"].rpartition("\\")[0] + "\\"
+        self.assertRegex(folder, "^" + re.escape(self.rig.temp_win) + rig.RUN_FOLDER.pattern + r"\\$")
+        return folder
 
     def test_no_vm_installed_gives_the_count_zero_alone(self):
         self.assertEqual(self.list_mode(), "0\r\n")
@@ -52,8 +61,8 @@ class ListModeTest(rig.LauncherTestCase):
         report = self.list_mode()
         self.assertEqual(report, "3\r\nYES %s\r\nNO %s\r\nYES %s\r\n" % (jdk, jre, jview))
 
-        temp = self.rig.temp_win
         (jdk_run,), (jre_run,), (jview_run,) = (self.runs(vm) for vm in (jdk, jre, jview))
+        temp = self.run_folder(jdk_run)
         self.assertEqual(jdk_run["commandline"], '"%s" QvxVersion 1.1:A:A' % jdk)
         self.assertEqual(jdk_run["cwd"], temp.rstrip("\\"))
         self.assertEqual(jdk_run["classpathvar"], temp)
@@ -64,6 +73,7 @@ class ListModeTest(rig.LauncherTestCase):
         self.assertEqual(jview_run["cwd"], temp.rstrip("\\"))
         for run in (jdk_run, jre_run, jview_run):
             self.assertEqual(run["classfile"], temp + "QvxVersion.class")
+            self.assertEqual(run["injob"], "1")
             self.assertEqual((int(run["classsize"]), run["classhash"]),
                              (len(rig.probe_class()), rig.fnv1a(rig.probe_class())))
 
@@ -105,7 +115,7 @@ class ListModeTest(rig.LauncherTestCase):
         jdk = self.rig.install_vm(JDK).win
         self.assertEqual(self.list_mode(env={"CLASSPATH": "C:\\elsewhere"}), "1\r\nYES %s\r\n" % jdk)
         run, = self.runs(jdk)
-        self.assertEqual(run["classpathvar"], self.rig.temp_win)
+        self.assertEqual(run["classpathvar"], self.run_folder(run))
 
     def test_a_temporary_directory_with_a_blank_is_quoted_for_the_vm(self):
         spaced = "C:\\Documents and Settings\\tester\\Local Settings\\Temp\\"
@@ -113,15 +123,16 @@ class ListModeTest(rig.LauncherTestCase):
         self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
         jre, jview, jdk = (self.rig.install_vm(kind).win for kind in (JRE, JVIEW, JDK))
         self.assertEqual(self.list_mode(), "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (jdk, jre, jview))
-        quoted = '"%s"' % spaced.rstrip("\\")
         jre_run, = self.runs(jre)
+        folder = jre_run["classfile"].rpartition("\\")[0]
+        self.assertRegex(folder, "^" + re.escape(spaced) + rig.RUN_FOLDER.pattern + "$")
+        quoted = '"%s"' % folder
         self.assertEqual(jre_run["commandline"], '"%s" -cp %s QvxVersion 1.1:A:A' % (jre, quoted))
-        self.assertEqual(jre_run["args"][1], spaced.rstrip("\\"))
-        self.assertEqual(jre_run["classfile"], spaced + "QvxVersion.class")
+        self.assertEqual(jre_run["args"][1], folder)
         jview_run, = self.runs(jview)
         self.assertEqual(jview_run["commandline"], '"%s" -cp:p %s QvxVersion 1.1:A:A' % (jview, quoted))
         jdk_run, = self.runs(jdk)
-        self.assertEqual(jdk_run["classfile"], spaced + "QvxVersion.class")
+        self.assertEqual(jdk_run["classfile"], folder + "\\QvxVersion.class")
 
     def test_a_java_home_and_a_temporary_directory_outside_the_ansi_code_page(self):
         # Code page 1252 spells neither omega. The launcher reads the home and
@@ -155,9 +166,9 @@ class ListModeTest(rig.LauncherTestCase):
         self.assertEqual(self.list_mode(), "6\r\nYES %s\r\nYES %s\r\nNO %s\r\nYES %s\r\nYES %s\r\nYES %s\r\n"
                          % (jdk, jdk21, jdk17, jdk11, jre21, jre8))
         # Each VM is probed once, the java.exe found again under the kit's own key too.
-        temp = self.rig.temp_win
         for exe in (jdk, jdk21, jdk17, jdk11, jre21, jre8):
             run, = self.runs(exe)
+            temp = self.run_folder(run)
             self.assertEqual(run["commandline"], '"%s" QvxVersion 1.1:A:A' % exe)
             self.assertEqual((run["cwd"], run["classpathvar"]), (temp.rstrip("\\"), temp))
 
@@ -185,22 +196,35 @@ class ListModeTest(rig.LauncherTestCase):
 
     def test_java_home_then_the_first_java_exe_on_path_follow_the_registry(self):
         registered = self.rig.install_java("C:\\jdk17").win
-        self.rig.register([("JDK", "17", "C:\\jdk17")])
         home = self.rig.install_java("C:\\home").win
         on_path = self.rig.install_program("C:\\onpath\\java.exe").win
         self.rig.install_program("C:\\later\\java.exe")
-        # Neither the launcher's own folder nor the current directory is searched.
+        # Neither the launcher's own folder nor the current directory is searched,
+        # nor what an empty or relative JavaHome or PATH element leads to there or
+        # at the root of the current drive.
         self.rig.install_program(WORK + "\\java.exe")
+        self.rig.install_java(WORK + "\\jre")
+        self.rig.install_program("C:\\bin\\java.exe")
+        self.rig.register([("JDK", "17", "C:\\jdk17"), ("JDK", "18", ""), ("JDK", "19", "jre")])
+        self.s.reg_add(JDK_KEY, "CurrentVersion", "1.1")
+        self.s.reg_add(JDK_KEY + "\\1.1", "JavaHome", "")
         launcher = self.rig.install_program("C:\\app\\radad.exe", wh.dist("radad.exe"), None).unix
         self.rig.install_program("C:\\app\\java.exe")
-        report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;C:\\onpath;C:\\later"},
+        report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;;.;bin;C:\\onpath;C:\\later"},
                                 exe=launcher)
         self.assertEqual(report, "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (registered, home, on_path))
 
     def test_the_same_executable_found_three_ways_is_listed_and_probed_once(self):
+        # Under other names of the same file too: a drive letter given to its
+        # folder (subst) and a link to its bin folder (as the javapath junction).
         registered = self.rig.install_java("C:\\jdk17")
-        self.rig.register([("JDK", "17", "C:\\jdk17")])
-        report = self.list_mode(env={"JAVA_HOME": "c:\\JDK17\\", "WINEPATH": "C:\\Jdk17\\Bin"})
+        self.rig.register([("JDK", "17", "C:\\jdk17"), ("JRE", "17", "c:\\JDK17\\")])
+        drive = os.path.join(self.s.prefix, "dosdevices", "j:")
+        link = self.s.unix_path("C:\\javapath")
+        for alias, target in ((drive, "C:\\jdk17"), (link, "C:\\jdk17\\bin")):
+            os.symlink(self.s.unix_path(target), alias)
+            self.addCleanup(os.remove, alias)
+        report = self.list_mode(env={"JAVA_HOME": "J:\\", "WINEPATH": "C:\\javapath"})
         self.assertEqual(report, "1\r\nYES %s\r\n" % registered.win)
         self.assertEqual(len(self.rig.runs(registered)), 1)
 
@@ -232,29 +256,41 @@ class ListModeTest(rig.LauncherTestCase):
         self.assertIsNone(self.s.reg_query(JDK_KEY, "Written"))
         self.assertEqual(self.list_mode(), "2\r\nYES %s\r\nYES %s\r\n" % (jdk, jre))
 
-    def test_a_vm_that_hangs_is_given_up_after_twenty_seconds_and_left_running(self):
-        jre = self.rig.install_vm(JRE, config="hang=1\n").win
+    def test_a_vm_that_hangs_is_ended_after_twenty_seconds_with_what_it_started(self):
+        # The report is read through a pipe, as a script reads it: the pipe closes
+        # when the launcher ends, since no VM inherited it or outlives the search.
+        jre = self.rig.install_vm(JRE, config="hang=1\nchild=1\n")
         started = time.monotonic()
-        self.assertEqual(self.list_mode(timeout=120, vm_left_running=True), "1\r\nNO %s\r\n" % jre)
+        result = subprocess.run([self.s.wine_loader, *self.command()], cwd=self.s.unix_path(WORK),
+                                env={k: v for k, v in self.s.env.items() if k not in self.NO_JAVA_PLACES},
+                                stdin=subprocess.DEVNULL, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                                timeout=120, start_new_session=True)
         elapsed = time.monotonic() - started
+        self.assertEqual(result.stdout.decode("latin-1"), "1\r\nNO %s\r\n" % jre.win)
         self.assertGreaterEqual(elapsed, 19.5)
         self.assertLess(elapsed, 40)
-        hanging = [pid for pid in os.listdir("/proc") if pid.isdigit() and self.running_here(pid, "jre.exe")]
-        self.assertTrue(hanging, "the hanging VM was stopped")
-        # The VM still holds its standard output; the file goes as soon as it ends.
-        for pid in hanging:
-            os.kill(int(pid), 9)
-        rig.wait_until(lambda: not os.path.exists(self.output_file()), timeout=10,
-                       what="the output file's removal after the VM's end")
+        self.assertEqual(self.s.process_count("jre.exe"), 0, "the VM or its child still runs")
+        run, = self.rig.runs(jre)
+        self.assertEqual((run["injob"], run["pipes"]), ("1", "0"))
+        self.assertEqual(self.rig.leftovers(), [])
 
-    def running_here(self, pid, name):
-        """Whether the process runs name in this suite's prefix (the other build's
-        suite may hang a VM of the same name at the same time)."""
-        try:
-            with open("/proc/%s/cmdline" % pid, "rb") as f, open("/proc/%s/environ" % pid, "rb") as e:
-                return name.encode() in f.read() and b"WINEPREFIX=%s\0" % self.s.prefix.encode() in e.read()
-        except OSError:
-            return False
+    def test_two_launchers_at_once_each_probe_from_a_folder_of_their_own(self):
+        # The second starts while the first probes its slow first VM, and probes its
+        # second VM after the first launcher has cleaned up: each run's files are
+        # its own.
+        jdk = self.rig.install_vm(JDK, config="status=314\ndelay=1500\n")
+        jre = self.rig.install_vm(JRE)
+        launchers = []
+        for _ in range(2):
+            launchers.append(self.start(*self.command(), cwd=self.s.unix_path(WORK), env=self.NO_JAVA_PLACES))
+            time.sleep(0.7)
+        for launcher in launchers:
+            self.assertEqual(launcher.wait(60), 0)
+            self.assertEqual(launcher.stdout.decode("latin-1"), "2\r\nYES %s\r\nYES %s\r\n" % (jdk.win, jre.win))
+        runs = self.rig.runs(jdk) + self.rig.runs(jre)
+        self.assertEqual([int(run["classsize"]) for run in runs], [len(rig.probe_class())] * 4)
+        self.assertEqual(len({self.run_folder(run) for run in runs}), 2)
+        self.assertEqual(self.rig.leftovers(), [])
 
 
 if __name__ == "__main__":

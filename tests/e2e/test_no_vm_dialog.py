@@ -157,8 +157,8 @@ class NoVmDialogTest(rig.LauncherTestCase):
         on_search_path = self.rig.install_program("C:\\java.exe")
         refused = self.rig.install_program("C:\\vm\\JAVA.EXE", config="status=159\n")
         accepted = self.rig.install_program("C:\\vm2\\JAVA.EXE")
-        temp = self.rig.temp_win
         process = self.start()
+        folder = self.rig.run_folder()[0]
         dialog = self.dialog().handle
         self.choose(IDC_OPTION_RUN_VM)
         cases = [
@@ -184,18 +184,18 @@ class NoVmDialogTest(rig.LauncherTestCase):
         probe, installer = self.rig.runs(accepted)
         self.assertEqual(probe["commandline"], '"%s" QvxVersion %s' % (accepted.win, REQUIREMENT))
         self.assertEqual(installer["commandline"], '"%s" setup' % accepted.win)
-        self.assertEqual(installer["cwd"], temp.rstrip("\\"))
+        self.assertEqual(installer["cwd"], folder.rstrip("\\"))
         self.assertEqual((installer["classsize"], installer["classhash"]),
                          (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
 
     def test_a_run_whose_installer_cannot_be_written_ends_silently(self):
         vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")
-        os.makedirs(os.path.join(self.rig.temp, "setup.class"))
         process = self.start()
+        os.makedirs(os.path.join(self.rig.run_folder()[1], "setup.class"))
         self.choose(IDC_OPTION_RUN_VM)
         self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assert_ended_cleanly(process, leftovers=["setup.class"])
+        self.assert_ended_cleanly(process, leftovers=["radad-*", "radad-*/setup.class"])
         self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
 
     def test_the_save_option_refuses_an_empty_missing_or_too_long_folder_and_stays(self):

@@ -41,12 +41,14 @@ class SignedLauncherTest(rig.LauncherTestCase):
         pl.write(hold, b"")
         self.s.press(CAPTION, IDOK, "dialog")
         probe, installer = self.rig.wait_runs(vm, 2)
-        files = {name: rig.read(os.path.join(self.rig.temp, name)) for name in self.rig.leftovers()}
+        files = self.rig.run_files()
+        # Each run names its folder anew.
+        folder = self.rig.run_folder()[0]
         os.remove(hold)
         exit_code = process.wait(30)
         windows = self.rig.launcher_windows()
-        return {"message": message, "vms": items, "probe": probe["commandline"],
-                "installer": (installer["commandline"], installer["cwd"]), "files": files,
+        return {"message": message, "vms": items, "probe": probe["commandline"].replace(folder, "<run>\\"),
+                "installer": (installer["commandline"].replace(folder, "<run>\\"), installer["cwd"]), "files": files,
                 "exit": exit_code, "windows after": windows, "left": self.rig.leftovers(), "look": looked}
 
     def test_a_signed_demo_launcher_verifies_and_installs_exactly_as_the_unsigned_one(self):
@@ -62,7 +64,7 @@ class SignedLauncherTest(rig.LauncherTestCase):
         self.assertEqual(unsigned["files"], {"CommandLine": pl.record_data(demo, "CommandLine"),
                                              "URL": pl.record_data(demo, "URL"),
                                              "setup.class": pl.record_data(demo, "setup.class"),
-                                             "QvxVersion.class": rig.probe_class()})
+                                             "QvxVersion.class": rig.probe_class(), "stdout.tmp": b""})
         self.assertEqual(unsigned["files"]["CommandLine"], pl.text("1.1:A:A"))
         self.assertEqual(unsigned["files"]["setup.class"][:4], b"\xca\xfe\xba\xbe")
         self.assertEqual(unsigned["installer"][0].split()[-1], "setup")

@@ -5,6 +5,7 @@ page, the cancel confirmation, and a payload whose installer cannot be written."
 
 import os
 import re
+import time
 
 import launcher_rig as rig
 import payloads as pl
@@ -85,26 +86,36 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         pl.write(hold, b"")
         self.s.press(CAPTION, IDOK, "dialog")
         runs = self.rig.wait_runs(vm, 2)
-        self.assertEqual(runs[1]["commandline"], '"C:\\jre\\Bin\\jre.exe" -cp %s setup' % self.rig.temp_win)
+        started = time.monotonic()
+        folder = self.rig.run_folder()[0]
+        self.assertEqual(runs[1]["commandline"], '"C:\\jre\\Bin\\jre.exe" -cp %s setup' % folder)
+        # An installer outlives the probes' 20 s: the launcher hides its dialog and
+        # waits, answering messages, and the files stay until the installer ends.
+        time.sleep(max(0.0, 22 - (time.monotonic() - started)))
+        self.assertIsNone(process.poll())
+        self.assertEqual(self.rig.launcher_windows(), [])
+        ok_button = [c for c in self.s.controls(CAPTION, "dialog", hidden=True) if c.id == IDOK]
+        self.assertNotEqual(ok_button[0].checked, -1, "the launcher's thread does not answer")
         expected = {"CommandLine": pl.text(REQUIREMENT), "URL": pl.text(ADDRESS), "setup.class": INSTALLER,
                     **extra}
-        self.assertEqual(self.rig.leftovers(), sorted(list(expected) + ["QvxVersion.class"]))
+        files = self.rig.run_files()
+        self.assertEqual(sorted(files), sorted(list(expected) + ["QvxVersion.class", "stdout.tmp"]))
         for name, data in expected.items():
             with self.subTest(file=name):
-                self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data)
+                self.assertEqual(files[name], data)
         os.remove(hold)
         self.assert_ended_cleanly(process)
 
     def test_ok_with_one_vm_starts_setup_under_it_as_its_kind_requires(self):
-        temp = self.rig.temp_win
+        # The run's folder stands for {run} (without its trailing backslash).
         cases = [
             # kind, installer record's name, command line after the quoted path, working directory
-            (JDK, "setup.class", "setup", temp.rstrip("\\")),
-            (JRE, "setup.class", "-cp %s setup" % temp, "C:\\"),
-            (JVIEW, "setup.class", "-cp:p %s setup" % temp, temp.rstrip("\\")),
-            (JDK_TODAY, "setup.class", "setup", temp.rstrip("\\")),
+            (JDK, "setup.class", "setup", "{run}"),
+            (JRE, "setup.class", "-cp {run}\\ setup", "C:\\"),
+            (JVIEW, "setup.class", "-cp:p {run}\\ setup", "{run}"),
+            (JDK_TODAY, "setup.class", "setup", "{run}"),
             # The class name is the record's name cut at its last dot only.
-            (JDK, "kite.setup.class", "kite.setup", temp.rstrip("\\")),
+            (JDK, "kite.setup.class", "kite.setup", "{run}"),
         ]
         for kind, installer_name, tail, cwd in cases:
             with self.subTest(kind=kind.name, installer=installer_name):
@@ -123,8 +134,12 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.assert_ended_cleanly(process)
                 probe, installer = self.rig.runs(vm)
                 self.assertEqual(probe["class"], "QvxVersion")
-                self.assertEqual(installer["commandline"], '"%s" %s' % (listed(vm), tail))
-                self.assertEqual(installer["cwd"], cwd)
+                run = installer["classfile"].rpartition("\\")[0]
+                self.assertRegex(run, "^" + re.escape(self.rig.temp_win) + rig.RUN_FOLDER.pattern + "$")
+                self.assertEqual(installer["commandline"], '"%s" %s' % (listed(vm), tail.format(run=run)))
+                self.assertEqual(installer["cwd"], cwd.format(run=run))
+                # Only the probe runs in a job of the launcher's.
+                self.assertEqual((probe["injob"], installer["injob"]), ("1", "0"))
                 self.assertEqual((installer["classsize"], installer["classhash"]),
                                  (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
 
@@ -200,17 +215,18 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
     def test_cancel_asks_first_no_keeps_the_dialog_and_its_selection_yes_ends_it_without_extracting(self):
         ways = [("the Cancel button", lambda: self.s.press(CAPTION, IDCANCEL, "dialog")),
                 ("Esc", lambda: self.s.key(CAPTION, "esc", "dialog"))]
-        # Files of the records' names that another program put there: an
-        # extraction would replace them.
+        # Files of the records' names that another program put into the run's
+        # folder: an extraction would replace them.
         others = {"CommandLine": b"not ours", "URL": b"nor this", "setup.class": b"nor that"}
         for how, cancel in ways:
             with self.subTest(how):
                 self.rig.reset()
                 vms = [self.rig.install_vm(JDK, "C:\\zz"), self.rig.install_vm(JRE, "C:\\aa")]
-                for name, data in others.items():
-                    pl.write(os.path.join(self.rig.temp, name), data)
                 process = self.start()
                 self.rig.search_result()
+                folder = self.rig.run_folder()[1]
+                for name, data in others.items():
+                    pl.write(os.path.join(folder, name), data)
                 dialog = [w for w in self.s.windows("dialog") if w.caption == CAPTION][0]
                 self.s.select(CAPTION, IDC_VM_LIST, 1, "dialog")
 
@@ -230,11 +246,11 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 cancel()
                 self.s.wait_window(CAPTION, "msgbox")
                 self.s.press(CAPTION, IDYES, "msgbox")
-                self.assert_ended_cleanly(process, leftovers=others)
+                self.assert_ended_cleanly(process, leftovers=["radad-*"] + ["radad-*/" + n for n in others])
                 for vm in vms:
                     self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"], vm.win)
                 for name, data in others.items():
-                    self.assertEqual(rig.read(os.path.join(self.rig.temp, name)), data, name)
+                    self.assertEqual(rig.read(os.path.join(folder, name)), data, name)
 
     def test_the_dialogs_run_in_a_single_threaded_com_apartment_that_is_left_at_the_end(self):
         # The shell's folder browser wants one on the thread that calls it; the
@@ -261,16 +277,16 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
             with self.subTest(what):
                 self.rig.reset()
                 vm = self.rig.install_vm(JDK)
-                target = os.path.join(self.rig.temp, "setup.class")
+                process = self.start(exe)
+                self.rig.search_result()
+                target = os.path.join(self.rig.run_folder()[1], "setup.class")
                 if obstacle == "folder":
                     os.makedirs(target)
                 else:
                     pl.write(target, obstacle)
-                process = self.start(exe)
-                self.rig.search_result()
                 self.s.press(CAPTION, IDOK, "dialog")
                 # No message: the run ends by itself, and nothing is left on the screen.
-                self.assert_ended_cleanly(process, leftovers=["setup.class"])
+                self.assert_ended_cleanly(process, leftovers=["radad-*", "radad-*/setup.class"])
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
                 if obstacle == "folder":
                     self.assertTrue(os.path.isdir(target))

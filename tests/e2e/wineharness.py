@@ -631,15 +631,16 @@ class WineSession:
             windows.append(Window(int(handle, 16), cls, int(owner, 16), wkind, visible == "1", unescape(caption)))
         return windows
 
-    def controls(self, caption, kind="any", timeout=10):
+    def controls(self, caption, kind="any", timeout=10, hidden=False):
         """The child controls of the window, in z-order (a dialog's template order):
         Control(id, cls, enabled, visible, checked, text). checked is BM_GETCHECK for
         buttons, None for other controls, -1 when the window's thread is busy (not
         answering messages); texts are then the window manager's copies, which are
-        exact for statics and buttons but miss what was typed into an edit."""
+        exact for statics and buttons but miss what was typed into an edit. With
+        hidden=True a hidden window counts too."""
         controls = []
         out = self.driver("controls", caption, *self._kind(kind), "--timeout", int(timeout * 1000),
-                          timeout=timeout + 30)
+                          *(["--hidden"] if hidden else []), timeout=timeout + 30)
         for line in out.splitlines():
             cid, cls, enabled, visible, checked, text = line.split("\t", 5)
             controls.append(Control(int(cid), cls, enabled == "1", visible == "1",

@@ -8,8 +8,12 @@
 //     output=TEXT       written to standard output (default none)
 //     output:CLASS=TEXT the same, for one class
 //     hang=1            never end (hang:CLASS=1 for one class)
+//     child=1           start a copy of itself that never ends, then go on
+//     delay=MS          wait that long before answering
 //   java.exe.log  appended for each run: the command line, the arguments, the
-//                 working directory, CLASSPATH, the class and its file as found.
+//                 working directory, CLASSPATH, the class and its file as found,
+//                 whether it runs in a job, and how many pipe handles it holds
+//                 (inherited ones: it opens none itself).
 #include "TestProgram.h"
 
 #include <cstdio>
@@ -56,10 +60,30 @@ unsigned long fnv1a(const std::string& bytes) {
     return hash;
 }
 
+// Handles are multiples of 4; a process that inherited few has them low.
+int pipeHandles() {
+    int count = 0;
+    for (ULONG_PTR value = 4; value < 4096; value += 4) {
+        HANDLE handle = reinterpret_cast<HANDLE>(value);
+        DWORD flags = 0;
+        if (GetHandleInformation(handle, &flags) && GetFileType(handle) == FILE_TYPE_PIPE)
+            ++count;
+    }
+    return count;
+}
+
+void startHangingChild(const std::string& self) {
+    StartedProgram child;
+    startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const std::string self = ownPath();
+    if (argc == 2 && std::strcmp(argv[1], "--child") == 0)
+        for (;;)
+            Sleep(1000);
     const std::string config = readAll(self + ".cfg");
 
     // java.exe takes the class first; jre.exe and jview.exe after a class path.
@@ -90,11 +114,17 @@ int main(int argc, char** argv) {
         std::fprintf(log, "classpathvar=%s\nclass=%s\nclassfile=%s\n",
                      classpathVariable ? classpathVariable : "(none)", className.c_str(),
                      found ? classFile.c_str() : "(missing)");
-        std::fprintf(log, "classsize=%u\nclasshash=%08lx\nend\n",
-                     static_cast<unsigned>(classBytes.size()), fnv1a(classBytes));
+        BOOL inJob = FALSE;
+        IsProcessInJob(GetCurrentProcess(), nullptr, &inJob);
+        std::fprintf(log, "classsize=%u\nclasshash=%08lx\ninjob=%d\npipes=%d\nend\n",
+                     static_cast<unsigned>(classBytes.size()), fnv1a(classBytes), inJob ? 1 : 0,
+                     pipeHandles());
         std::fclose(log);
     }
 
+    if (setting(config, "child", "0") == "1")
+        startHangingChild(self);
+    Sleep(static_cast<DWORD>(std::atoi(setting(config, "delay", "0").c_str())));
     std::string output = setting(config, "output:" + className, setting(config, "output", ""));
     if (!output.empty()) {
         std::fputs(output.c_str(), stdout);

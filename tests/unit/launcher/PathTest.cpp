@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -106,6 +107,32 @@ TEST(StripExtension, CutsAtTheLastFullStopOnly) {
     char d[kMaxPath] = ".class";
     EXPECT_TRUE(stripExtension(d));
     EXPECT_STREQ(d, "");
+}
+
+TEST(AbsolutePath, IsADriveRootedOrUncPathAndNothingThatDependsOnTheCurrentDirectory) {
+    struct Case {
+        const char* path;
+        bool absolute;
+    } cases[] = {
+        {"C:\\jdk\\bin", true}, {"d:/jdk", true}, {"\\\\server\\share", true},
+        {"//server/s", true},   {"", false},      {".", false},
+        {"bin", false},         {"\\bin", false}, {"C:bin", false},
+        {"C:", false},          {"1:\\x", false}, {"\"C:\\x\"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(isAbsolutePath(c.path), c.absolute) << c.path;
+}
+
+TEST(ListElement, SplitsAtEverySemicolonKeepingEmptyElements) {
+    std::string tooLong(kMaxPath, 'x');
+    std::string text = "C:\\a;;.;" + tooLong + ";\\\\srv\\s;";
+    const char* list = text.c_str();
+    std::vector<std::string> elements;
+    char element[kMaxPath];
+    while (nextListElement(list, element))
+        elements.push_back(element);
+    EXPECT_EQ(elements, (std::vector<std::string>{"C:\\a", "", ".", "", "\\\\srv\\s", ""}));
+    EXPECT_FALSE(nextListElement(list, element));
 }
 
 TEST(SplitFilter, TurnsEveryBarIntoANul) {

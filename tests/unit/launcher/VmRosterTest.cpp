@@ -7,11 +7,13 @@
 
 namespace {
 
-TEST(VmRoster, ListsAnExecutableOnceWhateverTheCaseOfItsAsciiLetters) {
+TEST(VmRoster, ListsAnExecutableOnceWhateverTheCaseOfItsAsciiLettersOrItsName) {
     struct Add {
         const char* path;
         bool listed;
+        FileIdentity identity = FileIdentity();
     };
+    const FileIdentity jdk{true, 0x1234, 42};
     const std::vector<std::vector<Add>> sequences = {
         {{"C:\\jdk\\Bin\\java.exe", true},
          {"C:\\JDK\\bin\\JAVA.EXE", false},
@@ -25,12 +27,22 @@ TEST(VmRoster, ListsAnExecutableOnceWhateverTheCaseOfItsAsciiLetters) {
          {"C:\\\xDD\\java.exe", true},
          {"C:\\\xFD\\java.exe", true},
          {"C:\\j\xC4va\\JAVA.exe", false}},
+        // A short name, a substituted drive and a junction lead to one file; where
+        // a file could not be opened its path alone decides.
+        {{"C:\\Program Files\\jdk\\bin\\java.exe", true, jdk},
+         {"C:\\PROGRA~1\\jdk\\bin\\java.exe", false, jdk},
+         {"J:\\jdk\\bin\\java.exe", false, jdk},
+         {"C:\\jdk\\bin\\java.exe", true, {true, 0x1234, 43}},
+         {"C:\\jre\\bin\\java.exe", true, {true, 0x5678, 42}},
+         {"C:\\javapath\\java.exe", true},
+         {"C:\\JAVAPATH\\java.exe", false, jdk},
+         {"c:\\program files\\jdk\\bin\\java.exe", false}},
     };
     for (const std::vector<Add>& sequence : sequences) {
         VmRoster roster;
         std::size_t listed = 0;
         for (const Add& add : sequence) {
-            EXPECT_EQ(roster.add(add.path), add.listed) << add.path;
+            EXPECT_EQ(roster.add(add.path, add.identity), add.listed) << add.path;
             listed += add.listed ? 1 : 0;
         }
         EXPECT_EQ(roster.size(), listed);

@@ -1,0 +1,142 @@
+#include "VmRun.h"
+
+#include "BoundedText.h"
+
+namespace {
+
+// How long a VM that was ended is given to let go of its output file.
+constexpr DWORD kEndingTimeoutMs = 5000;
+
+// The attribute list of CreateProcess came with Windows Vista. Its calls are
+// looked up at run time and declared here, since the headers show them only to
+// programs that require Vista.
+constexpr DWORD kExtendedStartupInfoPresent = 0x00080000;
+constexpr DWORD_PTR kHandleListAttribute = 0x00020002;
+
+struct StartupInfoEx {
+    STARTUPINFOA startup;
+    void* attributes;
+};
+
+using InitializeAttributes = BOOL(WINAPI*)(void*, DWORD, DWORD, SIZE_T*);
+using UpdateAttribute = BOOL(WINAPI*)(void*, DWORD, DWORD_PTR, void*, SIZE_T, void*, SIZE_T*);
+using DeleteAttributes = void(WINAPI*)(void*);
+
+// An attribute list in storage that lets a new process inherit *handle and no
+// other inheritable handle of the launcher (the pipe a script reads the report
+// from, say); null where Windows has none (before Vista), and the process then
+// inherits as processes always did. A list of one attribute takes some 48 bytes.
+void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove) {
+    // Cast through the type that matches every function, so that the compiler
+    // does not take the casts for calls of the wrong type.
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    auto initialize = reinterpret_cast<InitializeAttributes>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "InitializeProcThreadAttributeList")));
+    auto update = reinterpret_cast<UpdateAttribute>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "UpdateProcThreadAttribute")));
+    remove = reinterpret_cast<DeleteAttributes>(
+        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "DeleteProcThreadAttributeList")));
+    SIZE_T size = sizeof storage;
+    if (initialize == nullptr || update == nullptr || remove == nullptr ||
+        !initialize(storage, 1, 0, &size))
+        return nullptr;
+    if (update(storage, 0, kHandleListAttribute, handle, sizeof *handle, nullptr, nullptr))
+        return storage;
+    remove(storage);
+    return nullptr;
+}
+
+// A job that ends every process in it when its last handle closes.
+HANDLE createEndingJob() {
+    UniqueHandle job(CreateJobObjectA(nullptr, nullptr));
+    JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    if (!job || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
+                                         sizeof limits))
+        return nullptr;
+    return job.release();
+}
+
+} // namespace
+
+bool VmRun::start(char* commandLine, const char* environment, const char* workingDirectory,
+                  const char* outputDirectory, const char* outputName, bool contained) noexcept {
+    contained_ = contained;
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    // Shared for deletion only: no other program reads or writes it meanwhile, but
+    // it can be removed after the run even while a VM that hangs still holds it.
+    if (copyText(outputPath_, outputDirectory) && joinPath(outputPath_, outputName))
+        output_.reset(CreateFileA(outputPath_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                                  &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+
+    StartupInfoEx startup = {};
+    startup.startup.cb = sizeof startup.startup;
+    startup.startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.startup.hStdOutput = output_ ? output_.get() : nullptr;
+    DWORD flags = DETACHED_PROCESS;
+    void* storage[16] = {};
+    DeleteAttributes removeAttributes = nullptr;
+    if (output_) {
+        startup.attributes = inheritOnly(&startup.startup.hStdOutput, storage, removeAttributes);
+        if (startup.attributes != nullptr) {
+            startup.startup.cb = sizeof startup;
+            flags |= kExtendedStartupInfoPresent;
+        }
+    }
+    // A probe starts suspended, so that it is in its job before it can start
+    // anything of its own.
+    if (contained) {
+        job_.reset(createEndingJob());
+        flags |= CREATE_SUSPENDED;
+    }
+    PROCESS_INFORMATION started = {};
+    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, output_ ? TRUE : FALSE,
+                                  flags, const_cast<char*>(environment), workingDirectory,
+                                  &startup.startup, &started);
+    if (startup.attributes != nullptr)
+        removeAttributes(startup.attributes);
+    if (!created) {
+        job_.reset();
+        if (output_) {
+            output_.reset();
+            DeleteFileA(outputPath_);
+        }
+        return false;
+    }
+    process_.reset(started.hProcess);
+    UniqueHandle thread(started.hThread);
+    // Windows 7 puts no process into a second job: a launcher that runs in a job
+    // of someone else's has its probes ended one by one instead.
+    if (job_ && !AssignProcessToJobObject(job_.get(), process_.get()))
+        job_.reset();
+    if (contained)
+        ResumeThread(thread.get());
+    return true;
+}
+
+int VmRun::finish() noexcept {
+    DWORD status = 0;
+    if (!GetExitCodeProcess(process_.get(), &status))
+        status = 0;
+    if (contained_ && status == STILL_ACTIVE) {
+        if (job_)
+            TerminateJobObject(job_.get(), 1);
+        else
+            TerminateProcess(process_.get(), 1);
+        wait(kEndingTimeoutMs);
+    }
+    // Closing the job ends whatever the VM started and left running.
+    job_.reset();
+    process_.reset();
+
+    char mark = 'X';
+    if (output_) {
+        DWORD read = 0;
+        SetFilePointer(output_.get(), 0, nullptr, FILE_BEGIN);
+        if (!ReadFile(output_.get(), &mark, 1, &read, nullptr) || read != 1)
+            mark = 'X';
+        output_.reset();
+        DeleteFileA(outputPath_);
+    }
+    return mark == 'T' ? kQualifiedStatus : static_cast<int>(status);
+}

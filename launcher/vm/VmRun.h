@@ -1,0 +1,60 @@
+//===- VmRun.h - One Java VM process, from its start to its answer --------===//
+//
+// A run is started, waited for and finished in separate steps, so that the
+// caller chooses how to wait: a probe for a bounded time, the installer until
+// it ends while the thread handles its messages, several runs side by side.
+//
+// A contained run (a probe) lives in a job object of its own that ends every
+// process in it when the run is finished before the VM has ended, and when the
+// launcher ends, however it ends. A free run (the installer) belongs to no job
+// of the launcher. Either VM inherits no handle but the file that takes its
+// standard output.
+//
+//===----------------------------------------------------------------------===//
+#pragma once
+
+#include "Path.h"
+#include "ScopedHandle.h"
+
+// The exit status with which the probe class accepts a VM.
+constexpr int kQualifiedStatus = 314;
+// The result of a run whose VM could not be started.
+constexpr int kStartFailed = -1;
+
+class VmRun {
+public:
+    VmRun() = default;
+    // A contained run not finished yet is finished now; a free one goes on.
+    ~VmRun() {
+        if (process_ && contained_)
+            finish();
+    }
+    VmRun(const VmRun&) = delete;
+    VmRun& operator=(const VmRun&) = delete;
+
+    // Starts commandLine with an environment block or none, in workingDirectory
+    // or the launcher's own when it is null, with its standard output in a new
+    // file outputName in outputDirectory. False, and nothing left of the run,
+    // when the process cannot be started; a missing output file is no failure.
+    bool start(char* commandLine, const char* environment, const char* workingDirectory,
+               const char* outputDirectory, const char* outputName, bool contained) noexcept;
+
+    HANDLE process() const { return process_.get(); }
+
+    // True when the VM has ended within milliseconds.
+    bool wait(DWORD milliseconds) const noexcept {
+        return WaitForSingleObject(process_.get(), milliseconds) == WAIT_OBJECT_0;
+    }
+
+    // The run's result: 314 when the VM's first output byte is 'T', else its
+    // exit status, 259 while it runs. A contained VM that still runs is ended
+    // with whatever it started. The output file is removed.
+    int finish() noexcept;
+
+private:
+    UniqueHandle job_;
+    UniqueHandle process_;
+    UniqueFileHandle output_;
+    char outputPath_[kMaxPath] = {};
+    bool contained_ = false;
+};
