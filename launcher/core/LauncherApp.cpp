@@ -56,6 +56,8 @@ void waitHandlingMessages(HANDLE process) {
 
 } // namespace
 
+LauncherApp::LauncherApp() = default;
+
 LauncherApp& app() {
     return theApp;
 }

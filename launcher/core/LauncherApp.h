@@ -18,7 +18,10 @@ class CException;
 
 class LauncherApp {
 public:
-    LauncherApp() = default;
+    // Defined out of line, so that it is no constant expression: a constant one
+    // would put theApp, buffers and all, into the program's initialised data
+    // (some 3 KB of the file) instead of zeroed memory.
+    LauncherApp();
     virtual ~LauncherApp() = default;
     LauncherApp(const LauncherApp&) = delete;
     LauncherApp& operator=(const LauncherApp&) = delete;
