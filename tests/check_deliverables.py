@@ -1,11 +1,16 @@
-"""The shipped programs of both builds: the right machine, small, and needing no
-DLL beyond those of Windows itself, with the manifest and the version
-information that Windows reads; the payload tool works on both launchers."""
+"""The shipped programs of both builds (and radad-pack.exe of the x86-64 one): the
+right machine, small, and needing no DLL beyond those of Windows itself, with the
+manifest and the version information that Windows reads; the payload tool works
+on both launchers; the release archive holds them all with their sums."""
 
+import hashlib
 import os
+import stat
 import subprocess
 import sys
+import tempfile
 import unittest
+import zipfile
 import xml.etree.ElementTree as ET
 
 import pefile  # an independent reader of resources (Debian's python3-pefile)
@@ -37,6 +42,7 @@ IDENTITIES = {
     "radad.exe": ("Kitebay installer launcher", "Kitebay", True),
     "radad-demo.exe": ("Kitebay installer launcher", "Kitebay", True),
     "Brisnode.exe": ("Veltra Corvane Manager Server", "Veltra Corvane Manager", False),
+    "radad-pack.exe": ("Kitebay installer payload tool", "Kitebay", False),  # x86-64 only
 }
 
 # folder, PE machine, PE optional header magic, objdump that reads it
@@ -84,7 +90,7 @@ def pack(*args):
 class DeliverablesTest(unittest.TestCase):
     def test_each_build_is_for_its_machine_and_imports_only_windows_dlls(self):
         for folder, machine, magic, objdump in BUILDS:
-            for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe"):
+            for name in ("radad.exe", "Brisnode.exe", "radad-demo.exe") + (("radad-pack.exe",) if folder else ()):
                 with self.subTest(folder=folder or "x86", program=name):
                     file_path = path(folder, name)
                     self.assertEqual(pe_resources.headers(read(file_path))[:2], (machine, magic))
@@ -98,6 +104,8 @@ class DeliverablesTest(unittest.TestCase):
         self.assertEqual(pack("--version").stdout, "radad-pack %s\n" % VERSION)
         for folder, _, _, _ in BUILDS:
             for name, (description, product, dialogs) in IDENTITIES.items():
+                if name == "radad-pack.exe" and not folder:
+                    continue
                 with self.subTest(folder=folder or "x86", program=name):
                     manifest, strings, fixed = manifest_and_version(path(folder, name))
                     level = manifest.find(".//%srequestedExecutionLevel" % ASM_V3)
@@ -124,13 +132,47 @@ class DeliverablesTest(unittest.TestCase):
             with self.subTest(folder=folder or "x86"):
                 stub = read(path(folder, "radad.exe"))
                 demo = read(path(folder, "radad-demo.exe"))
-                self.assertEqual(demo[:len(stub)], stub)
+                # The same image, but for the checksum, which covers the payload too.
+                _, magic, directories = pe_resources.headers(demo)
+                at = directories - {0x10B: 96, 0x20B: 112}[magic] + 64
+                self.assertEqual(demo[:at] + demo[at + 4:len(stub)], stub[:at] + stub[at + 4:])
+                self.assertEqual(int.from_bytes(demo[at:at + 4], "little"), pefile.PE(data=demo).generate_checksum())
                 self.assertEqual(int.from_bytes(demo[-4:], "little"), len(stub))
                 listing = pack("list", path(folder, "radad-demo.exe"))
                 self.assertEqual(listing.returncode, 0, listing.stderr)
                 self.assertIn("trailer %d" % len(stub), listing.stdout)
                 check = pack("check", path(folder, "radad-demo.exe"))
                 self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
+
+    def test_the_release_archive_holds_both_builds_the_tools_the_readme_and_their_sums(self):
+        build = os.environ.get("NATIVE_BUILD_DIR", os.path.join("build", "native"))
+        shipped = ["radad.exe", "radad-demo.exe", "Brisnode.exe"]
+        expected = (shipped + ["x64/" + name for name in shipped + ["radad-pack.exe"]]
+                    + ["radad-pack", "README.md", "SHA256SUMS"])
+        with tempfile.TemporaryDirectory() as folder:
+            subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", folder],
+                           cwd=build, check=True, stdout=subprocess.DEVNULL)
+            archive = os.path.join(folder, "brisnode-radad-%s.zip" % VERSION)
+            with open(archive + ".sha256") as f:
+                self.assertEqual(f.read().split(), [hashlib.sha256(read(archive)).hexdigest(), os.path.basename(archive)])
+            with zipfile.ZipFile(archive) as z:
+                top = "brisnode-radad-%s/" % VERSION
+                files = {info.filename[len(top):]: info for info in z.infolist() if not info.is_dir()}
+                self.assertTrue(all(info.filename.startswith(top) for info in z.infolist()))
+                self.assertLessEqual(set(expected), set(files))  # and the README's pictures
+                sums = dict(reversed(line.split("  ")) for line in z.read(top + "SHA256SUMS").decode().splitlines())
+                self.assertEqual(sorted(sums), sorted(name for name in files if name != "SHA256SUMS"))
+                for name, digest in sums.items():
+                    self.assertEqual(hashlib.sha256(z.read(top + name)).hexdigest(), digest, name)
+                for name in shipped:
+                    self.assertEqual(z.read(top + name), read(path("", name)))
+                    self.assertEqual(z.read(top + "x64/" + name), read(path("x64", name)))
+                tool = z.extract(top + "radad-pack", folder)
+                self.assertTrue(files["radad-pack"].external_attr >> 16 & stat.S_IXUSR)
+                os.chmod(tool, 0o755)
+                self.assertEqual(subprocess.run([tool, "--version"], stdout=subprocess.PIPE, text=True).stdout,
+                                 "radad-pack %s\n" % VERSION)
+
 
 if __name__ == "__main__":
     unittest.main()

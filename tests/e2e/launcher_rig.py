@@ -274,6 +274,14 @@ class Rig:
 
     # -- the screen ----------------------------------------------------------
 
+    def screen_area_colours(self, left, top, right, bottom):
+        """The (red, green, blue) of each pixel of a part of the screen."""
+        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
+        raw = subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                              "+repage", "-depth", "8", "rgb:-"], check=True, timeout=60, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE).stdout
+        return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
+
     def screen_area_pixels(self, left, top, right, bottom):
         """The grey levels (0 black to 255 white) of a part of the screen."""
         shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
