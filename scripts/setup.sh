@@ -4,12 +4,12 @@
 set -euo pipefail
 
 packages=(
-    cmake make g++ googletest libgtest-dev python3
+    cmake make g++ googletest libgtest-dev python3 python3-pefile
     g++-mingw-w64-i686 binutils-mingw-w64-i686 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64
     wine wine32:i386 wine64 wine64-tools
     xvfb xauth x11-apps imagemagick
     ecj default-jre-headless openjdk-17-jdk-headless
-    openssl osslsigncode
+    openssl osslsigncode icoutils python3-pefile
     clang libclang-rt-14-dev hyperfine
 )
 

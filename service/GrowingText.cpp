@@ -50,3 +50,10 @@ void GrowingText::append(char byte) {
     bytes_[size_++] = byte;
     bytes_[size_] = '\0';
 }
+
+void GrowingText::truncate(std::size_t size) {
+    if (size >= size_)
+        return;
+    size_ = size;
+    bytes_[size_] = '\0';
+}

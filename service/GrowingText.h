@@ -21,6 +21,8 @@ public:
 
     // Once an allocation has failed, nothing more is appended.
     void append(char byte);
+    // Keeps the first size bytes; a larger size changes nothing.
+    void truncate(std::size_t size);
 
     const char* c_str() const { return bytes_ != nullptr ? bytes_ : ""; }
     std::size_t size() const { return size_; }

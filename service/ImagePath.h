@@ -8,6 +8,7 @@
 #pragma once
 
 #include "LeadByte.h"
+#include "ServiceIdentity.h"
 
 #include <cstddef>
 
@@ -16,8 +17,9 @@
 // never taken for a backslash.
 std::size_t imageDirectoryLength(const char* path, LeadBytePredicate isLeadByte);
 
-// The room a registration path needs for any path that fits kTextSize.
-constexpr std::size_t kRegistrationPathSize = 262;
+// The room a registration path needs for any path that fits kTextSize: two
+// quotes more.
+constexpr std::size_t kRegistrationPathSize = kTextSize + 2;
 
 // The path under which the Service Control Manager is to start the program.
 // A path with a blank is put in double quotes: unquoted, "C:\Program Files\x.exe"

@@ -24,7 +24,9 @@ struct LocalTime {
 
 class LogLine {
 public:
-    static constexpr std::size_t kCapacity = 512;
+    // Room for the time, a few words and a whole command or path of the
+    // service's texts (kTextSize), which UTF-8 may make some 780 bytes long.
+    static constexpr std::size_t kCapacity = 1024;
 
     explicit LogLine(const LocalTime& time);
 

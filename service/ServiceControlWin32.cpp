@@ -95,7 +95,7 @@ bool installService() {
         return false;
 
     char imageDirectory[kTextSize];
-    const std::size_t directoryLength = imageDirectoryLength(modulePath, systemLeadByte);
+    const std::size_t directoryLength = imageDirectoryLength(modulePath, processCodePageLeadByte);
     std::memcpy(imageDirectory, modulePath, directoryLength);
     imageDirectory[directoryLength] = '\0';
     storeConfiguration(imageDirectory);

@@ -33,5 +33,8 @@ constexpr char kStartBatchSuffix[] = "\\start.bat";
 constexpr char kStopBatchSuffix[] = "\\stop.bat";
 
 // Every text the service keeps is held in a buffer of this many bytes, the
-// terminating NUL included.
-constexpr std::size_t kTextSize = 260;
+// terminating NUL included: room for a path of the platform's 259 characters
+// in UTF-8, the code page of the "A" functions under the manifest, where a
+// character of the path may take three bytes. A text that does not fit is
+// refused, never cut.
+constexpr std::size_t kTextSize = 3 * 260;

@@ -87,7 +87,8 @@ LogLine ServiceLog::line() {
 
 void ServiceLog::appendError(LogLine& line, DWORD error) {
     line.text("error ").number(error);
-    char message[256];
+    // A message in UTF-8 takes two bytes for each letter of most alphabets.
+    char message[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
                                   nullptr, error, 0, message, sizeof message, nullptr);
     while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' ||

@@ -3,13 +3,23 @@
 // payload is built; list and check read a signed launcher as radad does, with
 // the payload ending where the certificate table begins.
 //
-//   radad-pack build <launcher.exe> -o <out.exe> RECORD...
-//       RECORD is NAME=FILE (the file's bytes) or NAME:=TEXT (the text and a NUL)
+//   radad-pack build <launcher.exe> -o <out.exe> [OPTION...] RECORD...
+//       RECORD is NAME=FILE (the file's bytes) or NAME:=TEXT (the text and a NUL);
+//       the options set the icon, the version information and the execution
+//       level of the copy of the launcher that the payload is appended to
 //   radad-pack list <launcher.exe>
 //   radad-pack check <launcher.exe>
+//   radad-pack --version
+//
+// Texts on the command line are UTF-8 (radad-pack.exe asks Windows for UTF-8
+// in its manifest).
+#include "Manifest.h"
 #include "Path.h"
 #include "PayloadFormat.h"
 #include "PayloadWriter.h"
+#include "PeImage.h"
+#include "ProjectVersion.h"
+#include "ResourceEdit.h"
 
 #include <cstdio>
 #include <cstring>
@@ -19,10 +29,23 @@
 namespace {
 
 int usage() {
-    std::fputs("usage: radad-pack build <launcher.exe> -o <out.exe> NAME=FILE|NAME:=TEXT ...\n"
-               "       radad-pack list <launcher.exe>\n"
-               "       radad-pack check <launcher.exe>\n",
-               stderr);
+    std::fputs(
+        "usage: radad-pack build <launcher.exe> -o <out.exe> [OPTION...] NAME=FILE|NAME:=TEXT ...\n"
+        "       radad-pack list <launcher.exe>\n"
+        "       radad-pack check <launcher.exe>\n"
+        "       radad-pack --version\n"
+        "options of build (each at most once, before the records):\n"
+        "  --icon FILE.ico              the icon, all its sizes and colour depths\n"
+        "  --product-name TEXT          version information: ProductName\n"
+        "  --description TEXT           FileDescription\n"
+        "  --company TEXT               CompanyName\n"
+        "  --copyright TEXT             LegalCopyright\n"
+        "  --product-version VERSION    ProductVersion and the fixed product version\n"
+        "  --file-version VERSION       FileVersion and the fixed file version\n"
+        "                               (VERSION: one to four numbers 0-65535, dotted)\n"
+        "  --elevation asInvoker|highestAvailable|requireAdministrator\n"
+        "                               the manifest's requestedExecutionLevel\n",
+        stderr);
     return 2;
 }
 
@@ -108,11 +131,120 @@ bool parseRecord(const char* argument, RecordInput& record) {
     return readOrComplain(equals + 1, record.data);
 }
 
+// The options of build that set a string of the version information.
+struct VersionOption {
+    const char* flag;
+    const char16_t* key;
+    bool isVersion; // also sets the fixed information's number
+    bool isProduct;
+};
+
+const VersionOption kVersionOptions[] = {
+    {"--product-name", u"ProductName", false, false},
+    {"--description", u"FileDescription", false, false},
+    {"--company", u"CompanyName", false, false},
+    {"--copyright", u"LegalCopyright", false, false},
+    {"--product-version", u"ProductVersion", true, true},
+    {"--file-version", u"FileVersion", true, false},
+};
+
+// Takes one option of build and its value; false with a message when either is wrong.
+bool takeOption(const std::string& flag, const std::string& value, pe::ResourceEdits& edits,
+                std::vector<std::string>& seen) {
+    for (const std::string& earlier : seen)
+        if (earlier == flag) {
+            std::fprintf(stderr, "radad-pack: %s is given twice\n", flag.c_str());
+            return false;
+        }
+    seen.push_back(flag);
+    try {
+        if (flag == "--icon") {
+            std::vector<unsigned char> file;
+            if (!readOrComplain(value.c_str(), file))
+                return false;
+            edits.icon = pe::readIconFile(file);
+            return true;
+        }
+        if (flag == "--elevation") {
+            pe::require(pe::isExecutionLevel(value),
+                        "--elevation \"" + value +
+                            "\": the level is asInvoker, highestAvailable or requireAdministrator");
+            edits.executionLevel = value;
+            return true;
+        }
+        for (const VersionOption& option : kVersionOptions) {
+            if (flag != option.flag)
+                continue;
+            if (option.isVersion) {
+                pe::VersionNumber number;
+                pe::require(parseVersionNumber(value, number),
+                            flag + " \"" + value +
+                                "\": a version is one to four numbers from 0 to 65535, "
+                                "separated by dots");
+                (option.isProduct ? edits.setProductVersion : edits.setFileVersion) = true;
+                (option.isProduct ? edits.productVersion : edits.fileVersion) = number;
+            }
+            edits.strings.emplace_back(option.key, pe::utf16FromUtf8(value, flag));
+            return true;
+        }
+        std::fprintf(stderr, "radad-pack: unknown option %s\n", flag.c_str());
+        return false;
+    } catch (const pe::FormatError& error) {
+        if (flag == "--icon")
+            std::fprintf(stderr, "radad-pack: %s: %s\n", value.c_str(), error.what());
+        else
+            std::fprintf(stderr, "radad-pack: %s\n", error.what());
+        return false;
+    }
+}
+
+// Writes the file whole, or removes what a failed write left.
+bool writeOutput(const char* path, const std::vector<unsigned char>& bytes) {
+    if (writeFile(path, bytes))
+        return true;
+    std::remove(path);
+    std::fprintf(stderr, "radad-pack: cannot write %s\n", path);
+    return false;
+}
+
 int build(int argc, char** argv) {
-    if (argc < 6 || std::strcmp(argv[3], "-o") != 0)
+    if (argc < 5 || std::strcmp(argv[3], "-o") != 0)
         return usage();
     const char* launcherPath = argv[2];
     const char* outPath = argv[4];
+    pe::ResourceEdits edits;
+    std::vector<std::string> seen;
+    int first = 5;
+    for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
+        std::string flag = argv[first];
+        std::string value;
+        const std::size_t equals = flag.find('=');
+        if (equals != std::string::npos) {
+            value = flag.substr(equals + 1);
+            flag.resize(equals);
+        } else if (first + 1 < argc) {
+            value = argv[++first];
+        } else {
+            std::fprintf(stderr, "radad-pack: %s wants a value\n", flag.c_str());
+            return 1;
+        }
+        if (!takeOption(flag, value, edits, seen))
+            return 1;
+    }
+    if (first == argc)
+        return usage();
+    // Rewritten version information names the installer, not the launcher it came from.
+    if (!edits.strings.empty()) {
+        const std::string out = outPath;
+        const std::string name = out.substr(out.find_last_of("/\\") + 1);
+        try {
+            edits.strings.emplace_back(u"OriginalFilename", pe::utf16FromUtf8(name, "-o"));
+        } catch (const pe::FormatError& error) {
+            std::fprintf(stderr, "radad-pack: %s\n", error.what());
+            return 1;
+        }
+    }
+
     std::vector<unsigned char> stub;
     if (!readOrComplain(launcherPath, stub))
         return 1;
@@ -129,7 +261,7 @@ int build(int argc, char** argv) {
         return 1;
     }
     std::vector<RecordInput> records;
-    for (int i = 5; i < argc; ++i) {
+    for (int i = first; i < argc; ++i) {
         RecordInput record;
         if (!parseRecord(argv[i], record)) {
             std::fprintf(stderr, "radad-pack: cannot take record %s\n", argv[i]);
@@ -137,16 +269,23 @@ int build(int argc, char** argv) {
         }
         records.push_back(record);
     }
+    if (!edits.empty()) {
+        try {
+            stub = pe::editResources(stub, edits);
+        } catch (const pe::FormatError& error) {
+            std::fprintf(stderr, "radad-pack: %s: cannot rewrite its resources: %s\n", launcherPath,
+                         error.what());
+            return 1;
+        }
+    }
     std::vector<std::string> problems = validatePayload(stub.size(), records);
     for (const std::string& problem : problems)
         std::fprintf(stderr, "radad-pack: %s\n", problem.c_str());
     if (!problems.empty())
         return 1;
-    if (!writeFile(outPath, appendPayload(stub, records))) {
-        std::fprintf(stderr, "radad-pack: cannot write %s\n", outPath);
-        return 1;
-    }
-    return 0;
+    std::vector<unsigned char> out = appendPayload(stub, records);
+    pe::updateChecksum(out);
+    return writeOutput(outPath, out) ? 0 : 1;
 }
 
 // The end of the records: where the trailer or the padding before it begins.
@@ -163,6 +302,28 @@ std::string describeCertificate(const payload::CertificateTable& table) {
     return text;
 }
 
+// What the launcher's resources say about it: the product, its version and
+// the rights it asks for.
+void printIdentity(const std::vector<unsigned char>& bytes) {
+    try {
+        const pe::LauncherIdentity identity = pe::identify(bytes);
+        if (identity.hasVersionInfo)
+            std::printf("product name %s\nproduct version %s\nfile version %s\n",
+                        identity.productName.c_str(), identity.productVersion.c_str(),
+                        identity.fileVersion.c_str());
+        else
+            std::printf("no version information\n");
+        if (!identity.hasManifest)
+            std::printf("no manifest\n");
+        else
+            std::printf("elevation %s\n", identity.executionLevel.empty()
+                                              ? "not requested"
+                                              : identity.executionLevel.c_str());
+    } catch (const pe::FormatError& error) {
+        std::printf("resources unreadable: %s\n", error.what());
+    }
+}
+
 int list(const char* path) {
     std::vector<unsigned char> bytes;
     if (!readOrComplain(path, bytes))
@@ -171,6 +332,7 @@ int list(const char* path) {
     std::printf("file size %zu\n", bytes.size());
     if (!scan.location.hasTrailer) {
         std::printf("no trailer\n");
+        printIdentity(bytes);
         return 1;
     }
     std::printf("%-24s %10s %10s %12s\n", "stored name", "reserved", "length", "data offset");
@@ -183,6 +345,7 @@ int list(const char* path) {
     std::printf("trailer %u at %u\n", scan.location.start, trailerAt);
     if (scan.location.certificate.state != payload::CertificateState::absent)
         std::printf("%s\n", describeCertificate(scan.location.certificate).c_str());
+    printIdentity(bytes);
     return 0;
 }
 
@@ -261,5 +424,9 @@ int main(int argc, char** argv) {
         return list(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "check") == 0)
         return check(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("radad-pack %s\n", PROJECT_VERSION_TEXT);
+        return 0;
+    }
     return usage();
 }

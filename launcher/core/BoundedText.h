@@ -10,6 +10,10 @@
 #include <cstdarg>
 #include <cstddef>
 
+// The buffer of a text that is no path: the requirement string, the texts of
+// the payload, a caption, a string of the string table.
+constexpr std::size_t kMaxText = 260;
+
 // Copies text into out. When it does not fit, out is left unchanged and the
 // result is false.
 bool copyText(char* out, std::size_t size, const char* text);

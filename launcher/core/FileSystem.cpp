@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "CodePage.h"
 #include "RegistryKey.h"
 
 #include <cstring>
@@ -40,11 +41,43 @@ bool fileExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-void getTempDirectory(char (&buffer)[MAX_PATH]) {
+namespace {
+
+// True when the system's ANSI code page can spell text, which is in the code
+// page of the "A" functions.
+bool systemCodePageSpells(const char* text) {
+    const UINT systemCodePage = systemAnsiCodePage();
+    if (systemCodePage == GetACP())
+        return true;
+    wchar_t wide[kMaxPath];
+    if (MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, text, -1, wide, kMaxPath) <= 0)
+        return false;
+    BOOL usedStandIn = FALSE;
+    return WideCharToMultiByte(systemCodePage, WC_NO_BEST_FIT_CHARS, wide, -1, nullptr, 0, nullptr,
+                               &usedStandIn) > 0 &&
+           !usedStandIn;
+}
+
+} // namespace
+
+void getTempDirectory(char (&buffer)[kMaxPath]) {
     // Taken through a buffer of its own, so that a path too long for ours leaves
     // the caller's text as it was.
-    char answer[MAX_PATH] = {};
-    DWORD length = GetTempPathA(MAX_PATH, answer);
-    if (length > 0 && length < MAX_PATH)
-        std::memcpy(buffer, answer, length + 1);
+    char answer[kMaxPath] = {};
+    DWORD length = GetTempPathA(sizeof answer, answer);
+    if (length == 0 || length >= sizeof answer)
+        return;
+    // The directory reaches the Java VMs on their command line and in
+    // CLASSPATH, and a VM reads both in the system's ANSI code page: a name that
+    // code page cannot spell arrives best-fitted, as another folder's. The short
+    // name that the volume keeps for the same folder is plain ASCII.
+    if (!systemCodePageSpells(answer)) {
+        char shortName[kMaxPath] = {};
+        const DWORD shortLength = GetShortPathNameA(answer, shortName, sizeof shortName);
+        if (shortLength > 0 && shortLength < sizeof shortName && systemCodePageSpells(shortName)) {
+            std::memcpy(answer, shortName, shortLength + 1);
+            length = shortLength;
+        }
+    }
+    std::memcpy(buffer, answer, length + 1);
 }

@@ -1,6 +1,7 @@
 //===- FileSystem.h - File and registry queries of the launcher -----------===//
 #pragma once
 
+#include "Path.h"
 #include "WindowsApi.h"
 
 #include <cstddef>
@@ -18,4 +19,4 @@ bool fileExists(const char* path);
 
 // The platform's temporary directory, with its trailing backslash. The buffer
 // keeps what it held when the platform does not answer.
-void getTempDirectory(char (&buffer)[MAX_PATH]);
+void getTempDirectory(char (&buffer)[kMaxPath]);

@@ -32,6 +32,8 @@ private:
 
 } // namespace
 
+LauncherApp::LauncherApp() = default;
+
 LauncherApp& app() {
     return theApp;
 }
@@ -55,7 +57,7 @@ void LauncherApp::start(const char* commandTail) {
 
 void LauncherApp::runInteractive() {
     if (!readPayload()) {
-        char text[kMaxPath] = {};
+        char text[kMaxText] = {};
         LoadStringA(instance, IDS_USAGE, text, sizeof text);
         MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
         return;
@@ -165,7 +167,7 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
 }
 
 bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
-    char className[kMaxPath];
+    char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 

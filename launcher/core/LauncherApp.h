@@ -8,6 +8,7 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "BoundedText.h"
 #include "Path.h"
 #include "Payload.h"
 #include "VmList.h"
@@ -17,7 +18,10 @@ class CException;
 
 class LauncherApp {
 public:
-    LauncherApp() = default;
+    // Defined out of line, so that it is no constant expression: a constant one
+    // would put theApp, buffers and all, into the program's initialised data
+    // (some 3 KB of the file) instead of zeroed memory.
+    LauncherApp();
     virtual ~LauncherApp() = default;
     LauncherApp(const LauncherApp&) = delete;
     LauncherApp& operator=(const LauncherApp&) = delete;
@@ -52,15 +56,15 @@ public:
 
     HINSTANCE instance = nullptr;
     int interactive = 0;
-    char requirement[kMaxPath] = {};
+    char requirement[kMaxText] = {};
     char tempDirectory[kMaxPath] = {};
     // This run's folder in tempDirectory, with its trailing backslash: the class
     // directory of every VM run, and where the probe class, the payload's files
     // and the VMs' output files are written.
     char runDirectory[kMaxPath] = {};
-    char caption[kMaxPath] = {};
-    char installerFileName[kMaxPath] = {};
-    char downloadAddress[kMaxPath] = {};
+    char caption[kMaxText] = {};
+    char installerFileName[kMaxText] = {};
+    char downloadAddress[kMaxText] = {};
     Payload payload;
     VmList vmList;
 

@@ -15,7 +15,30 @@ void __verbose_terminate_handler() {
 } // namespace __gnu_cxx
 #endif
 
+namespace {
+
+// LOAD_LIBRARY_SEARCH_SYSTEM32, which the headers for Windows XP do not define.
+constexpr DWORD kSearchSystemDirectoryOnly = 0x800;
+
+// shell32, comdlg32 and ole32 are loaded at their first call, and they load
+// further DLLs in turn; the normal search order would look for all of them in
+// the launcher's own folder first, which for an installer is usually Downloads,
+// where a DLL of a matching name may have been planted. From here on only the
+// system directory is searched. Looked up at run time: Windows 7 before its
+// update KB2533623 and older systems do not have the call, and start as before.
+void searchDllsInSystemDirectoryOnly() {
+    using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
+    const FARPROC found =
+        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
+    if (found != nullptr)
+        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void (*)()>(found))(
+            kSearchSystemDirectoryOnly);
+}
+
+} // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int) {
+    searchDllsInSystemDirectoryOnly();
     LauncherApp& launcher = app();
     launcher.instance = instance;
     try {

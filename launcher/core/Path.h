@@ -1,15 +1,20 @@
 //===- Path.h - Path routines over fixed text buffers ---------------------===//
 //
-// Paths are NUL-terminated 8-bit texts in buffers of kMaxPath characters. The
-// routines compare single bytes: the separator is the backslash, the extension
-// mark the full stop. None allocates; none writes past the buffer it is given.
+// Paths are NUL-terminated 8-bit texts in buffers of kMaxPath bytes, in the
+// code page of the "A" functions. The routines compare single bytes: the
+// separator is the backslash, the extension mark the full stop (in UTF-8 no
+// byte of another character has their values). None allocates; none writes
+// past the buffer it is given.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
 
 #include <cstddef>
 
-constexpr std::size_t kMaxPath = 260;
+// Room for a path of the platform's 259 characters and its NUL in UTF-8, the
+// code page of the "A" functions under the manifest, where one character may
+// take three bytes. Windows refuses longer paths itself.
+constexpr std::size_t kMaxPath = 3 * 260;
 
 // Appends a backslash unless the text ends in one. False, text unchanged, when
 // there is no room for it.

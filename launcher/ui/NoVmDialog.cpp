@@ -47,7 +47,7 @@ bool runWithGivenVm(HWND dialog) {
 
 // The failure box has no owner: the dialog stays enabled while it is open.
 void showCannotSave() {
-    char text[kMaxPath] = {};
+    char text[kMaxText] = {};
     LoadStringA(app().instance, IDS_CANNOT_SAVE, text, sizeof text);
     MessageBoxA(nullptr, text, app().caption, MB_ICONINFORMATION);
 }
@@ -81,7 +81,7 @@ bool saveApplication(HWND dialog) {
 }
 
 void browseForVm(HWND dialog) {
-    char filter[kMaxPath] = {};
+    char filter[kMaxText] = {};
     LoadStringA(app().instance, IDS_FILTER_EXECUTABLES, filter, sizeof filter);
     splitFilter(filter);
     char file[kMaxPath] = {};

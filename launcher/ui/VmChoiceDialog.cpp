@@ -41,7 +41,7 @@ void fillVmList(HWND dialog) {
         EndDialog(dialog, 1);
         return;
     }
-    char text[kMaxPath] = {};
+    char text[kMaxText] = {};
     LoadStringA(launcher.instance, count == 1 ? IDS_ONE_VM_FOUND : IDS_SEVERAL_VMS_FOUND, text,
                 sizeof text);
     SetDlgItemTextA(dialog, IDC_MESSAGE_TEXT, text);

@@ -8,10 +8,14 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include "Path.h"
+
 #include <cstddef>
 
-constexpr std::size_t kMaxTail = 260;
-constexpr std::size_t kMaxCommandLine = 520;
+// The tail holds the class directory, a path; the command line the VM's path
+// and the tail.
+constexpr std::size_t kMaxTail = kMaxPath;
+constexpr std::size_t kMaxCommandLine = 2 * kMaxPath;
 
 // The class directory as it goes on a command line: as it is when it holds no
 // blank, otherwise in double quotes without its trailing backslash (a backslash

@@ -368,7 +368,11 @@ int commandKey(const Options& options) {
     LPARAM scan = static_cast<LPARAM>(MapVirtualKeyA(vk, 0 /* MAPVK_VK_TO_VSC */)) << 16;
     LPARAM down = 1 | scan;
     LPARAM up = down | (static_cast<LPARAM>(1) << 30) | static_cast<LPARAM>(0x80000000UL);
-    if (!PostMessageA(target, WM_KEYDOWN, vk, down) || !PostMessageA(target, WM_KEYUP, vk, up))
+    if (!PostMessageA(target, WM_KEYDOWN, vk, down))
+        throw Failure{"PostMessageA failed: " + number(GetLastError())};
+    // The key down may end the window before the key up is posted (Esc ends a
+    // dialog); that key up has nobody left to reach.
+    if (!PostMessageA(target, WM_KEYUP, vk, up) && IsWindow(target))
         throw Failure{"PostMessageA failed: " + number(GetLastError())};
     out(hexHandle(target));
     return 0;

@@ -135,9 +135,10 @@ class Rig:
         return [self.s.reg_view, ["/reg:64"] if self.s.reg_view == ["/reg:32"] else ["/reg:32"]]
 
     def _import(self, lines, view=None):
+        # In UTF-16, so that homes may have names that no ANSI code page spells.
         path = os.path.join(self.s.dir, "vms.reg")
-        with open(path, "w", newline="") as f:
-            f.write("REGEDIT4\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
+        with open(path, "w", encoding="utf-16", newline="") as f:
+            f.write("Windows Registry Editor Version 5.00\r\n\r\n" + "\r\n".join(lines) + "\r\n\r\n")
         self.s.wine("reg", "import", self.s.win_path(path), *(self.s.reg_view if view is None else view),
                     check=True)
 
@@ -283,6 +284,14 @@ class Rig:
         return [w for w in self.s.windows() if w.caption == CAPTION]
 
     # -- the screen ----------------------------------------------------------
+
+    def screen_area_colours(self, left, top, right, bottom):
+        """The (red, green, blue) of each pixel of a part of the screen."""
+        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
+        raw = subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                              "+repage", "-depth", "8", "rgb:-"], check=True, timeout=60, stdin=subprocess.DEVNULL,
+                             stdout=subprocess.PIPE).stdout
+        return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
 
     def screen_area_pixels(self, left, top, right, bottom):
         """The grey levels (0 black to 255 white) of a part of the screen."""

@@ -136,6 +136,21 @@ class ListModeTest(rig.LauncherTestCase):
         jdk_run, = self.runs(jdk)
         self.assertEqual(jdk_run["classfile"], folder + "\\QvxVersion.class")
 
+    def test_a_java_home_and_a_temporary_directory_outside_the_ansi_code_page(self):
+        # Code page 1252 spells neither omega. The launcher reads the home and
+        # reports the VM through its UTF-8 code page; the VM is handed the
+        # temporary directory's short name, which it can read whatever its own.
+        greek_temp = "C:\\users\\\u03a9mega\\Temp"
+        self.s.set_temp_dir(greek_temp)
+        self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
+        jre = self.rig.install_vm(JRE, "C:\\J\u00e4v\u00e4 \u03a9")
+        self.assertEqual(self.list_mode(), "1\r\nYES %s\r\n" % wh.utf8(jre.win))
+        run, = self.rig.runs(jre)
+        short = run["args"][1]
+        self.assertRegex(short, r"^C:\\[!-~]+\\$", "not an ASCII path")
+        self.assertEqual(run["classfile"], short + "QvxVersion.class")
+        self.assertEqual(os.listdir(self.s.unix_path(greek_temp)), [])
+
     def test_todays_registrations_follow_the_classic_kinds_newest_version_first_within_each_key(self):
         jdk = self.rig.install_vm(JDK).win
         jdk21, jdk17, jdk11, jre21, jre8 = (

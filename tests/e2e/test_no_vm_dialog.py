@@ -28,6 +28,15 @@ OPENER = "C:\\opener\\opener.exe"
 # The platform's own dialogs as Wine's English resources name them.
 OPEN_CAPTION, FILE_TYPE_LIST, FILE_NAME_BOX = "Open", 1136, 1148
 FOLDER_CAPTION = "Browse for Folder"
+# radad holds a path in 780 bytes, room for Windows' 259 characters in UTF-8.
+PATH_BUFFER = 780
+
+
+def folder_of_length(letter, length):
+    """C:\\ and folders of the letter, length characters in all (no folder name
+    over 199 characters, and so none over the 255 bytes Linux allows)."""
+    return "C:\\" + "\\".join([letter * 199] * 3) + "\\" + letter * (length - 3 - 3 * 200)
+
 
 
 class NoVmDialogTest(rig.LauncherTestCase):
@@ -190,8 +199,8 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
 
     def test_the_save_option_refuses_an_empty_missing_or_too_long_folder_and_stays(self):
-        # 245 + 3 characters of folder, a backslash and "setup.class": 260, one too many.
-        long_folder = "C:\\" + "L" * 245
+        # The folder, a backslash and "setup.class" one byte over the path buffer.
+        long_folder = folder_of_length("L", PATH_BUFFER - len("\\setup.class"))
         os.makedirs(self.s.unix_path(long_folder), exist_ok=True)
         process = self.start()
         dialog = self.dialog().handle
@@ -199,7 +208,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
         cases = [
             ("an empty folder text", "", NO_SAVE_FOLDER, dialog),
             ("a folder that does not exist", "C:\\nowhere", CANNOT_SAVE, 0),
-            ("a path of 260 characters", long_folder, CANNOT_SAVE, 0),
+            ("a path one byte over the buffer", long_folder, CANNOT_SAVE, 0),
         ]
         for what, folder, message, owner in cases:
             with self.subTest(what):
@@ -211,14 +220,16 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.cancel(process)
 
     def test_the_save_option_writes_exactly_the_installer_under_its_record_name(self):
-        exact_folder = "C:\\" + "M" * 244  # joined with \setup.class: 259 characters
+        # 259 characters with \\setup.class, as many as Windows allows, in 502 bytes.
+        greek_folder = "C:\\" + "\u03a9" * 120 + "\\" + "\u03a9" * 123
         cases = [
             # what, folder text, folder's Unix-side preparation, saved path
             ("a folder", "C:\\out", None, "C:\\out\\setup.class"),
             ("a folder with a trailing backslash", "C:\\out\\", None, "C:\\out\\setup.class"),
             ("a folder holding a longer setup.class", "C:\\out", b"older and longer " * 5000,
              "C:\\out\\setup.class"),
-            ("a path of 259 characters", exact_folder, None, exact_folder + "\\setup.class"),
+            ("a path of 259 characters outside the ANSI code page", greek_folder, None,
+             greek_folder + "\\setup.class"),
         ]
         for what, folder, existing, saved in cases:
             with self.subTest(what):
@@ -238,7 +249,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 self.s.wait_window(CAPTION, "msgbox")
                 boxes = [w for w in self.s.windows("msgbox") if w.caption == CAPTION]
                 self.assertEqual([w.owner for w in boxes], [dialog])
-                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), SAVED % saved)
+                self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), wh.utf8(SAVED % saved))
                 self.s.press(CAPTION, IDOK, "msgbox")
                 self.assert_ended_cleanly(process)
                 self.assertEqual(os.listdir(unix_folder), ["setup.class"])

@@ -1,7 +1,8 @@
 """What "/install" takes from the batch files and the executable's path, end to
-end: the values stored in the service's key for batch files of every shape, the
-quoted registration of a path with blanks, and a drive root as image directory.
-Each case installs, reads the values and uninstalls, in one prefix."""
+end: the values stored in the service's key for batch files of every shape and
+both encodings, the quoted registration of a path with blanks and letters
+outside the ANSI code page, and a drive root as image directory. Each case
+installs, reads the values and uninstalls, in one prefix (code page 1252)."""
 
 import os
 
@@ -9,6 +10,9 @@ import wineharness as wh
 from test_service_support import RUNNING, SERVER, STOPPED, ServiceTestCase, batch
 
 IMAGE_DIR = r"C:\Veltra"
+# The same text as today's Notepad and as an editor of old save it.
+MUELLER_UTF8 = "C:\\M\u00fcller\\run.exe ".encode("utf-8")
+MUELLER_ANSI = "C:\\M\u00fcller\\run.exe ".encode("cp1252")
 
 
 class ConfigurationTest(ServiceTestCase):
@@ -21,7 +25,7 @@ class ConfigurationTest(ServiceTestCase):
         return exe
 
     def test_commands_stored_from_batch_files_of_every_shape(self):
-        long_command = b"C:\\tools\\" + b"y" * 400 + b".exe -x "
+        long_command = b"C:\\tools\\" + b"y" * 900 + b".exe -x "
         cases = [
             # name, start.bat (None: missing), expected StartCmd bytes without the NUL
             ("blank before the batch parameter is kept", batch(b"run.exe a %1"), b"run.exe a "),
@@ -35,6 +39,10 @@ class ConfigurationTest(ServiceTestCase):
             ("longer than any buffer", batch(long_command + b"%1"), long_command),
             ("Ctrl-Z after the fourth line, as old editors saved it", b"a\r\nb\r\nc\r\nrun.exe z\x1a",
              b"run.exe z"),
+            ("a file in UTF-8", batch(MUELLER_UTF8 + b"%1"), MUELLER_UTF8),
+            ("the same text in the ANSI code page", batch(MUELLER_ANSI + b"%1"), MUELLER_UTF8),
+            ("UTF-8 with characters no ANSI code page has", batch("\u03a9\u6f22 %1".encode("utf-8")),
+             "\u03a9\u6f22 ".encode("utf-8")),
         ]
         for name, start_bat, expected in cases:
             with self.subTest(name):
@@ -64,20 +72,20 @@ class ConfigurationTest(ServiceTestCase):
         self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"\0"))
         self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"stop.exe \0"))
 
-    def test_path_with_blanks_is_registered_in_quotes(self):
+    def test_path_with_blanks_and_letters_outside_the_ansi_code_page_is_registered_and_runs(self):
         # Unquoted, the manager would find this program first and run it as
         # the local system account.
         program = self.p.session.install(self.p.session.unix_path(r"C:\tools\mgrserver.exe"),
                                          r"C:\Program.exe")
         self.addCleanup(os.remove, program)
-        image_dir = r"C:\Program Files\Veltra Corvane"
+        image_dir = "C:\\Program Files\\Serveur \u03a9mega"
         self.install(image_dir, batch(b'"' + SERVER.encode() + b'" run blanks %1'),
                      batch(SERVER.encode() + b" stop blanks"))
-        self.assertEqual(self.p.config()["path"], '"%s\\Brisnode.exe"' % image_dir)
-        self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", image_dir.encode() + b"\0"))
+        self.assertEqual(self.p.config()["path"], wh.utf8('"%s\\Brisnode.exe"' % image_dir))
+        self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", image_dir.encode("utf-8") + b"\0"))
         self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
         self.assertTrue(self.p.wait_log("blanks", "run"))
-        self.assertEqual(self.p.log("blanks")[0]["cwd"], image_dir)
+        self.assertEqual(self.p.log("blanks")[0]["cwd"], wh.utf8(image_dir))
         self.assertFalse(os.path.exists(self.p.session.unix_path(r"C:\Program.log")),
                          "C:\\Program.exe was started")
 

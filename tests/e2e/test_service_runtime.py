@@ -40,8 +40,9 @@ class RunTimeTest(ServiceTestCase):
         self.assertEqual((status["exitcode"], status["specific"]), ("1066", "2"))
         self.assertEqual(self.p.log("empty"), [])
 
-    def test_start_command_longer_than_259_characters_counts_as_empty(self):
-        self.start_with(SERVER + " run long " + "x" * 300, SERVER + " stop long")
+    def test_start_command_longer_than_its_buffer_counts_as_empty(self):
+        # Texts are read into 780 bytes, room for 259 characters in UTF-8.
+        self.start_with(SERVER + " run long " + "x" * 800, SERVER + " stop long")
         self.assertEqual(self.p.state(), STOPPED)
         self.assertEqual(self.p.log("long"), [])
 
@@ -62,11 +63,11 @@ class RunTimeTest(ServiceTestCase):
         self.assertEqual([e["cwd"] for e in self.p.log("fresh") if "cwd" in e], [r"C:\tools"] * 2)
 
     def test_value_stored_without_its_nul_is_read_to_its_end_and_no_further(self):
-        # 259 bytes leave the buffer room for the NUL the value lacks; 260 fill
-        # it, and then nothing says where the text ends, so it counts as empty.
-        # (Wine's RegQueryValueExA adds the missing NUL itself when there is
-        # room and refuses the 260 bytes; the unit tests cover the rest.)
-        for length, tag in ((259, "raw259"), (260, "raw260")):
+        # 779 bytes leave the 780-byte buffer room for the NUL the value lacks;
+        # 780 fill it, and then nothing says where the text ends, so it counts
+        # as empty. (Wine's RegQueryValueExA adds the missing NUL itself when
+        # there is room and refuses the 780 bytes; the unit tests cover the rest.)
+        for length, tag in ((779, "raw779"), (780, "raw780")):
             with self.subTest(length=length):
                 command = SERVER + " run " + tag + " "
                 command += "x" * (length - len(command))
@@ -74,7 +75,7 @@ class RunTimeTest(ServiceTestCase):
                 code, _ = self.p.query("setraw", "StartCmd", command)
                 self.assertEqual(code, 0)
                 self.p.brisnode(self, self.exe, "/start")
-                if length == 259:
+                if length == 779:
                     self.assertTrue(self.p.wait_log(tag, "run"))
                     self.assertEqual(self.p.log(tag)[0]["cmdline"], command)
                     self.p.brisnode(self, self.exe, "/stop")

@@ -1,9 +1,12 @@
 """Launchers as their users ship them, signed with Authenticode (osslsigncode and a
 throw-away certificate): a signed demo launcher installs exactly as the unsigned
 one does; a payload signed without its padding, a byte after the signature and a
-security entry that points outside the file are each read as the launcher must."""
+security entry that points outside the file are each read as the launcher must;
+an installer with its author's icon, version information and elevation, built
+alike by radad-pack.exe under Wine, is signed and runs with its icon."""
 
 import os
+import subprocess
 
 import launcher_rig as rig
 import payloads as pl
@@ -21,17 +24,18 @@ class SignedLauncherTest(rig.LauncherTestCase):
         cls.demo = wh.dist("radad-demo.exe")
         cls.signed_demo = cls.signer.sign(cls.demo, os.path.join(cls.s.dir, "radad-demo-signed.exe"))
 
-    def install(self, exe):
+    def install(self, exe, look=None):
         """Runs exe with one qualifying VM, chooses it, and returns what a user and the
         VM see: the dialog's texts, the installer's command line and working
         directory, the files in the temporary directory while it runs, and what is
-        left after the launcher ended."""
+        left after the launcher ended; and what look() returns once the VM is listed."""
         self.rig.reset()
         vm = self.rig.install_vm(JRE, program=rig.HOLDER)
         pl.write(vm.unix + ".status", b"314")
         process = self.start(exe)
         message = self.rig.search_result()[IDC_MESSAGE_TEXT].text
         items = [item.text for item in self.s.combo(CAPTION, IDC_VM_LIST, "dialog")[0]]
+        looked = look() if look else None
 
         hold = vm.unix + ".hold"
         pl.write(hold, b"")
@@ -45,7 +49,7 @@ class SignedLauncherTest(rig.LauncherTestCase):
         windows = self.rig.launcher_windows()
         return {"message": message, "vms": items, "probe": probe["commandline"].replace(folder, "<run>\\"),
                 "installer": (installer["commandline"].replace(folder, "<run>\\"), installer["cwd"]), "files": files,
-                "exit": exit_code, "windows after": windows, "left": self.rig.leftovers()}
+                "exit": exit_code, "windows after": windows, "left": self.rig.leftovers(), "look": looked}
 
     def test_a_signed_demo_launcher_verifies_and_installs_exactly_as_the_unsigned_one(self):
         status, verdict = self.signer.verify(self.signed_demo)
@@ -94,6 +98,41 @@ class SignedLauncherTest(rig.LauncherTestCase):
                     self.s.press(CAPTION, IDOK, "msgbox")
                 self.assertEqual(process.wait(30), 0)
                 self.assertEqual(self.rig.leftovers(), [])
+
+    def test_an_installer_with_its_authors_resources_is_built_alike_on_windows_signs_and_shows_its_icon(self):
+        demo = rig.read(self.demo)
+        setup = pl.write(os.path.join(self.s.dir, "setup.class"), pl.record_data(demo, "setup.class"))
+        records = ["CommandLine:=1.1:A:A", "URL:=" + pl.record_data(demo, "URL")[:-1].decode(), "setup.class="]
+        icon = pl.author_icon(self.s.dir)
+        built = os.path.join(self.s.dir, "kitebay-setup.exe")
+        subprocess.run([wh.dist("radad-pack"), "build", wh.dist("radad.exe"), "-o", built, *pl.author_options(icon),
+                        *records[:2], records[2] + setup], check=True, timeout=60)
+        if wh.arch() == "x64":
+            # radad-pack.exe, with Windows paths and the same texts, writes the same bytes.
+            on_windows = os.path.join(self.s.dir, "windows", "kitebay-setup.exe")
+            os.makedirs(os.path.dirname(on_windows))
+            win = self.s.win_path
+            result = self.s.run([wh.dist("radad-pack.exe"), "build", win(wh.dist("radad.exe")), "-o", win(on_windows),
+                                 *pl.author_options(win(icon)), *records[:2], records[2] + win(setup)])
+            self.assertEqual((result.returncode, result.stderr), (0, b""))
+            self.assertEqual(rig.read(on_windows), rig.read(built))
+        signed = self.signer.sign(built, os.path.join(self.s.dir, "kitebay-setup-signed.exe"))
+        self.assertEqual(self.signer.verify(signed)[0], 0, self.signer.verify(signed)[1])
+
+        # List mode, then the VM choice dialog: as the demo, but with the author's icon.
+        self.rig.reset()
+        vm = self.rig.install_vm(JRE)
+        self.assertEqual(self.s.run([signed, "1.1:A:A"]).stdout, b"1\r\nYES %s\r\n" % vm.win.encode())
+        authored = self.install(signed, look=self.icon_colours)
+        demo_run = self.install(self.demo, look=self.icon_colours)
+        self.assertEqual({**authored, "look": None}, {**demo_run, "look": None})
+        self.assertGreater(authored["look"].count(pl.ICON_RGB), 32 * 32 * 0.9)
+        self.assertEqual(demo_run["look"].count(pl.ICON_RGB), 0)
+
+    def icon_colours(self):
+        """The pixels of the dialog's top left corner, where its icon is."""
+        rect = self.s.rect(CAPTION, "dialog")
+        return self.rig.screen_area_colours(rect.left, rect.top, rect.left + 70, rect.top + 90)
 
     def sign_bytes(self, image):
         unsigned = pl.write(os.path.join(self.s.dir, "to-sign.exe"), image)

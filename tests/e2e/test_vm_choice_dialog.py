@@ -1,7 +1,7 @@
 """The launcher's interactive installation under Wine: the VM choice dialog while
 the search runs and after it, the installer written into the temporary directory
-and started under the chosen VM, the cancel confirmation, and a payload whose
-installer cannot be written."""
+and started under the chosen VM, a temporary directory outside the ANSI code
+page, the cancel confirmation, and a payload whose installer cannot be written."""
 
 import os
 import re
@@ -18,6 +18,7 @@ REQUIREMENT = "1.1:A:A"
 ADDRESS = "http://kitebay.example/getjava"
 # More than two copy buffers' worth, so that the copy takes several read/write pairs.
 INSTALLER = bytes((i * 7919 + i // 251) & 0xFF for i in range(70001))
+PLANTED = "tests/standins/planted/planted.dll"
 
 
 TRACE_LINE = re.compile(r"^([0-9a-f]+):trace:(?:ole|imm):(\w+) ?(.*)$")
@@ -142,6 +143,36 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.assertEqual((probe["injob"], installer["injob"]), ("1", "0"))
                 self.assertEqual((installer["classsize"], installer["classhash"]),
                                  (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
+
+    def test_a_temporary_directory_outside_the_ansi_code_page_holds_the_installation(self):
+        # Code page 1252 cannot spell the omega: the launcher reaches the folder
+        # through its UTF-8 code page, and hands the VM the folder's short name,
+        # which a VM that reads its command line and environment in the ANSI
+        # code page can read too.
+        greek_win = "C:\\users\\\u03a9mega\\Temp"
+        self.s.set_temp_dir(greek_win)
+        self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
+        greek = self.s.unix_path(greek_win)
+        # A DLL beside the launcher under the name of one it loads late, which
+        # Wine would prefer to its own when the search reached that folder.
+        planted = self.s.install(wh.cross(PLANTED), self.s.win_path(os.path.dirname(self.exe)) + "\\ole32.dll")
+        self.addCleanup(os.remove, planted)
+        vm = self.rig.install_vm(JDK)
+        process = self.start(env={"WINEDLLOVERRIDES": "ole32=n,b"})
+        self.rig.search_result()
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.assert_ended_cleanly(process)
+        self.assertFalse(os.path.exists(planted + ".loaded"), "ole32.dll was taken from the launcher's folder")
+        probe, installer = self.rig.runs(vm)
+        short = probe["classpathvar"]
+        self.assertRegex(short, r"^C:\\[!-~]+\\$", "not an ASCII path")
+        for run, name, size in ((probe, "QvxVersion", None), (installer, "setup", len(INSTALLER))):
+            with self.subTest(run=name):
+                self.assertEqual((run["cwd"], run["classpathvar"]), (short.rstrip("\\"), short))
+                self.assertEqual(run["classfile"], short + name + ".class")
+                if size is not None:
+                    self.assertEqual((run["classsize"], run["classhash"]), (str(size), rig.fnv1a(INSTALLER)))
+        self.assertEqual(os.listdir(greek), [], "the files of the run are removed")
 
     def test_several_vms_are_listed_in_sorted_order_and_ok_runs_the_vm_of_the_entrys_slot(self):
         # Homes chosen so that the sorted order differs from the slot order.

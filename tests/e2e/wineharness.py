@@ -323,6 +323,13 @@ ComboItem = namedtuple("ComboItem", "index data text")
 Rect = namedtuple("Rect", "left top right bottom screen_width screen_height")
 
 
+def utf8(text):
+    """text as the harness hands over what a program wrote in UTF-8 (the programs
+    and the driver carry a manifest that makes their "A" functions UTF-8): its
+    UTF-8 bytes, one latin-1 character each. ASCII texts stay as they are."""
+    return text.encode("utf-8").decode("latin-1")
+
+
 def unescape(text):
     """Undoes winctl's escaping of a text field (\\n, \\r, \\t and \\\\)."""
     return re.sub(r"\\(.)", lambda m: {"n": "\n", "r": "\r", "t": "\t"}.get(m.group(1), m.group(1)), text)

@@ -21,10 +21,13 @@ import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.abspath(os.path.join(HERE, "..", ".."))
-TARGETS = ("payload_scan", "batch_command", "service_command_line", "vm_command_line")
+TARGETS = ("payload_scan", "batch_command", "service_command_line", "vm_command_line", "icon_file",
+           "resource_tree")
 sys.path.insert(0, os.path.join(ROOT, "tests", "e2e"))
+sys.path.insert(0, os.path.join(ROOT, "tests", "probe"))
 sys.dont_write_bytecode = True
 import payloads as pl  # noqa: E402
+import pe_resources  # noqa: E402
 
 
 def signed_seed(shipped):
@@ -51,9 +54,38 @@ def payload_seeds():
     }
 
 
+def icon_seeds():
+    """An icon of a 16 x 16 bitmap and a PNG, and the same with an entry too many."""
+    bitmap = struct.pack("<IiiHHIIiiII", 40, 16, 32, 1, 32, 0, 0, 0, 0, 0, 0) + b"\x80" * (16 * 16 * 4 + 64)
+    png = b"\x89PNG\r\n\x1a\n" + b"\0\0\0\rIHDR" + b"\0" * 21
+    images = [(16, 32, bitmap), (0, 32, png)]
+    offset = 6 + 16 * len(images)
+    directory = struct.pack("<HHH", 0, 1, len(images))
+    for size, bits, data in images:
+        directory += struct.pack("<BBBBHHII", size, size, 0, 0, 1, bits, len(data), offset)
+        offset += len(data)
+    icon = directory + b"".join(data for _, _, data in images)
+    return {"two-images": icon, "claims-three": icon[:4] + b"\3\0" + icon[6:]}
+
+
+def launcher_seeds():
+    """The resource sections of both launchers, and the launchers whole."""
+    found = {}
+    for arch, path in (("x86", "radad.exe"), ("x64", os.path.join("x64", "radad.exe"))):
+        with open(os.path.join(ROOT, "dist", path), "rb") as f:
+            data = f.read()
+        found[arch + "-section"] = pe_resources.resource_section(data)
+        found[arch + "-launcher"] = data
+    return found
+
+
 def seeds(target):
     if target == "payload_scan":
         return payload_seeds()
+    if target == "icon_file":
+        return icon_seeds()
+    if target == "resource_tree":
+        return launcher_seeds()
     if target == "batch_command":
         found = {}
         for name in os.listdir(os.path.join(HERE, "seeds", "batch_command")):

@@ -13,7 +13,7 @@ bool shiftJisLeadByte(unsigned char byte) {
 }
 
 GrowingText readCommand(const char* file, std::size_t size, std::size_t pieceSize,
-                        LeadBytePredicate isLeadByte) {
+                        LeadBytePredicate isLeadByte, BatchEncoding& encoding) {
     BatchCommandReader reader(isLeadByte);
     for (std::size_t offset = 0; offset < size; offset += pieceSize) {
         const std::size_t count = size - offset < pieceSize ? size - offset : pieceSize;
@@ -21,6 +21,7 @@ GrowingText readCommand(const char* file, std::size_t size, std::size_t pieceSiz
             break;
     }
     reader.finish();
+    encoding = reader.encoding();
     return reader.takeCommand();
 }
 
@@ -34,9 +35,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     const char* file = reinterpret_cast<const char*>(data + 1);
     const std::size_t fileSize = size - 1;
 
-    const GrowingText whole = readCommand(file, fileSize, fileSize + 1, isLeadByte);
-    const GrowingText pieces = readCommand(file, fileSize, pieceSize, isLeadByte);
+    BatchEncoding wholeEncoding = BatchEncoding::Utf8;
+    BatchEncoding piecesEncoding = BatchEncoding::Utf8;
+    const GrowingText whole = readCommand(file, fileSize, fileSize + 1, isLeadByte, wholeEncoding);
+    const GrowingText pieces = readCommand(file, fileSize, pieceSize, isLeadByte, piecesEncoding);
     FUZZ_CHECK(!whole.failed() && !pieces.failed());
+    FUZZ_CHECK(wholeEncoding == piecesEncoding);
     FUZZ_CHECK(whole.size() == pieces.size() &&
                std::memcmp(whole.c_str(), pieces.c_str(), whole.size()) == 0);
     FUZZ_CHECK(std::strlen(whole.c_str()) <= whole.size());
@@ -54,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     // Ctrl-Z ends the file, as for a file read as text.
     if (const void* endOfText = std::memchr(file, 0x1A, fileSize))
         FUZZ_CHECK(whole.size() == 0 || line + whole.size() <= static_cast<const char*>(endOfText));
-    if (isLeadByte == noLeadBytes)
+    // Only a trail byte of the ANSI code page may be a percent sign in the command.
+    if (isLeadByte == noLeadBytes || wholeEncoding == BatchEncoding::Utf8)
         FUZZ_CHECK(std::memchr(whole.c_str(), '%', whole.size()) == nullptr);
     return 0;
 }

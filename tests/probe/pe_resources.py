@@ -68,6 +68,17 @@ def headers(data):
     return image.machine, image.magic, image.directories
 
 
+def resource_section(data):
+    """The bytes of the section that holds the resource directory, from the
+    directory's start to the end of the section's data in the file."""
+    image = _Image(bytes(data))
+    start = image.offset_of(image.resource_rva, 16)
+    for virtual_address, span, raw_offset, raw_size in image.sections:
+        if raw_offset <= start < raw_offset + raw_size:
+            return image.data[start:raw_offset + raw_size]
+    raise PeFormatError("the resource directory lies in no section's data")
+
+
 def _entries(image, base, directory_offset):
     """Yields (name, target offset relative to base, is_subdirectory) for one directory."""
     _, _, _, _, named, numbered = _unpack(image.data, "<IIHHHH", base + directory_offset)

@@ -1,10 +1,14 @@
 """radad-pack on the build machine: what it writes, lists and refuses."""
 
 import os
+import re
+import struct
 import subprocess
 import sys
 import tempfile
 import unittest
+
+import pefile
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import payloads as pl  # noqa: E402
@@ -81,6 +85,9 @@ class RadadPackTest(unittest.TestCase):
 
     def test_build_refuses_what_the_launcher_could_not_read_back(self):
         long_text = self.file("long.txt", b"a" * 300)
+        bitmap = struct.pack("<I", 40) + b"\0" * 60
+        claims = self.file("claims.ico", struct.pack("<HHH", 0, 1, 9) + struct.pack("<4BHHII", 16, 16, 0, 0, 1, 32, 64, 22) + bitmap)
+        past_end = self.file("past.ico", struct.pack("<HHH", 0, 1, 1) + struct.pack("<4BHHII", 16, 16, 0, 0, 1, 32, 4000, 22) + bitmap)
         cases = [
             ("a twenty-character name", ["CommandLine:=x", "URL:=y", "n" * 20 + ":=z"], "at most 19"),
             ("eleven records", ["CommandLine:=x", "URL:=y"] + ["r%d:=z" % i for i in range(9)], "at most 10"),
@@ -92,6 +99,15 @@ class RadadPackTest(unittest.TestCase):
              'record 3 "setup*.class": the name holds a character that Windows does not allow'),
             ("a trailing blank", ["CommandLine:=x", "URL:=y", "extra :=z"],
              'record 3 "extra ": the name ends in a dot or a blank'),
+            # The options of the author's resources.
+            ("an icon that claims more images than it holds", ["--icon", claims, "a:=b"],
+             "claims.ico: the icon file claims 9 images, but its 86 bytes hold the directory of only 5"),
+            ("an icon whose image lies past its end", ["--icon", past_end, "a:=b"],
+             "image 1 of the icon file (4000 bytes at offset 22) reaches past the end of the file"),
+            ("a version with letters", ["--file-version", "2.1b", "a:=b"],
+             '--file-version "2.1b": a version is one to four numbers'),
+            ("a launcher that is no PE image", ["--elevation", "asInvoker", "a:=b"],
+             "cannot rewrite its resources: the file is no PE image"),
         ]
         for what, records, word in cases:
             with self.subTest(what):
@@ -159,6 +175,67 @@ class RadadPackTest(unittest.TestCase):
                 result = pack("check", self.file("case.exe", image))
                 self.assertEqual(result.returncode, status, result.stdout)
                 self.assertIn(explanation, result.stdout)
+
+    # -- the author's resources ------------------------------------------------
+
+    def test_an_installer_with_every_option_shows_them_to_independent_readers_and_still_signs(self):
+        icon = pl.author_icon(self.dir.name)
+        images = icon_images(self.read(icon))
+        self.assertIn(b"\x89PNG", [data[:4] for _, data in images], "the 256-pixel image is PNG-compressed")
+        signer = pl.Signer(self.dir.name)
+        for arch, stub in LAUNCHERS:
+            with self.subTest(arch):
+                out = os.path.join(self.dir.name, arch + "-kitebay.exe")
+                built = pack("build", stub, "-o", out, *pl.author_options(icon), "CommandLine:=1.1:A:A",
+                             "URL:=http://k/", "s.class:=c")
+                self.assertEqual(built.returncode, 0, built.stderr)
+                pe = pefile.PE(out)
+                self.assertEqual(pe.get_warnings(), [])
+                self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
+                strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
+                self.assertEqual(strings, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
+                fixed = pe.VS_FIXEDFILEINFO[0]
+                self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
+                                  fixed.ProductVersionLS), (0x20001, 0x7, 0x20001, 0))
+                self.assertEqual(re.findall(rb'level="(\w+)"', resources(pe)[(24, 1)]), [b"requireAdministrator"])
+                # wrestool puts the icon group and its images back together as an .ico.
+                group = subprocess.run(["wrestool", "-x", "--type=14", out], stdout=subprocess.PIPE, check=True)
+                self.assertEqual(icon_images(group.stdout), images)
+                # Every other resource is as it was, the dialogs' reference to icon 107 included.
+                kept = {key: data for key, data in resources(pefile.PE(stub)).items() if key[0] not in (3, 14, 16, 24)}
+                self.assertEqual({key: data for key, data in resources(pe).items() if key in kept}, kept)
+                self.assertEqual([key for key in resources(pe) if key[0] in (3, 14)],
+                                 [(3, i + 1) for i in range(len(images))] + [(14, 107)])
+
+                listing = pack("list", out).stdout
+                self.assertIn("product name Kitebay \u03a9mega\nproduct version 2.1\nfile version 2.1.0.7\n"
+                              "elevation requireAdministrator\n", listing)
+                signed = signer.sign(out, os.path.join(self.dir.name, arch + "-signed.exe"))
+                self.assertEqual(signer.verify(signed)[0], 0, signer.verify(signed)[1])
+                self.assertEqual(pack("check", signed).returncode, 0)
+
+
+def icon_images(ico):
+    """The (directory entry without its offset, image bytes) of each image of an .ico."""
+    count = struct.unpack_from("<H", ico, 4)[0]
+    images = []
+    for i in range(count):
+        entry = ico[6 + 16 * i:22 + 16 * i]
+        size, offset = struct.unpack_from("<II", entry, 8)
+        images.append((entry[:12], ico[offset:offset + size]))
+    return images
+
+
+def resources(pe):
+    """{(type, name): data} of the first language of every resource, as pefile reads them."""
+    found = {}
+    for kind in pe.DIRECTORY_ENTRY_RESOURCE.entries:
+        for name in kind.directory.entries:
+            entry = name.directory.entries[0].data.struct
+            key = (kind.id if kind.id is not None else str(kind.name), name.id if name.id is not None else str(name.name))
+            found[key] = pe.get_data(entry.OffsetToData, entry.Size)
+    return found
+
 
 if __name__ == "__main__":
     unittest.main()

@@ -35,19 +35,19 @@ TEST(JoinPath, PutsExactlyOneBackslashBetweenItsParts) {
 
 TEST(JoinPath, RefusesAResultLongerThanTheBufferAndLeavesThePath) {
     char path[kMaxPath];
-    std::string longPath(250, 'a');
+    std::string longPath(kMaxPath - 10, 'a');
     std::strcpy(path, longPath.c_str());
     EXPECT_FALSE(joinPath(path, "123456789"));
     EXPECT_EQ(std::string(path), longPath);
 
-    // 250 + backslash + 8 = 259 characters still fit.
+    // The path, a backslash and 8 characters fill the buffer up to its NUL.
     EXPECT_TRUE(joinPath(path, "12345678"));
-    EXPECT_EQ(std::strlen(path), 259u);
+    EXPECT_EQ(std::strlen(path), kMaxPath - 1);
 }
 
-TEST(JoinPath, RefusesAComponentLongerThan259Characters) {
+TEST(JoinPath, RefusesAComponentThatDoesNotFitAPathBuffer) {
     char path[kMaxPath] = "C:";
-    std::string component(260, 'c');
+    std::string component(kMaxPath, 'c');
     EXPECT_FALSE(joinPath(path, component.c_str()));
     EXPECT_STREQ(path, "C:");
 }

@@ -44,12 +44,12 @@ TEST(ClassTail, QuotesAClassDirectoryWithABlankWithoutItsTrailingBackslash) {
     EXPECT_EQ(tail("-cp ", "C:\\My Temp", "setup", nullptr), "-cp \"C:\\My Temp\" setup");
 }
 
-TEST(ClassTail, RefusesATailOfMoreThan259Characters) {
-    std::string arguments(259 - std::strlen("QvxVersion "), 'a');
+TEST(ClassTail, RefusesATailThatDoesNotFitItsBuffer) {
+    std::string arguments(kMaxTail - 1 - std::strlen("QvxVersion "), 'a');
     char out[kMaxTail];
     EXPECT_TRUE(
         buildClassTail(nullptr, "C:\\T\\", "QvxVersion", arguments.c_str(), out, sizeof out));
-    EXPECT_EQ(std::strlen(out), 259u);
+    EXPECT_EQ(std::strlen(out), kMaxTail - 1);
     arguments.push_back('a');
     std::strcpy(out, "untouched");
     EXPECT_FALSE(
@@ -67,12 +67,12 @@ TEST(CommandLine, QuotesTheExecutableAndAppendsTheTail) {
     EXPECT_STREQ(out, "\"C:\\x\\java.exe\"");
 }
 
-TEST(CommandLine, RefusesALineOfMoreThan519Characters) {
-    std::string path(259, 'p');
-    std::string fits(519 - 259 - 3, 'a');
+TEST(CommandLine, RefusesALineThatDoesNotFitItsBuffer) {
+    std::string path(kMaxPath - 1, 'p');
+    std::string fits(kMaxCommandLine - 1 - path.size() - 3, 'a');
     char out[kMaxCommandLine];
     EXPECT_TRUE(buildCommandLine(path.c_str(), fits.c_str(), out, sizeof out));
-    EXPECT_EQ(std::strlen(out), 519u);
+    EXPECT_EQ(std::strlen(out), kMaxCommandLine - 1);
     std::string tooLong = fits + "a";
     EXPECT_FALSE(buildCommandLine(path.c_str(), tooLong.c_str(), out, sizeof out));
 }

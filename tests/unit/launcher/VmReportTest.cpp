@@ -20,9 +20,9 @@ TEST(Report, CountsTheVmsThenMarksEachYesOrNo) {
 }
 
 TEST(Report, HoldsThirtyTwoVmsOfTheLongestPaths) {
-    std::string path(259, 'p');
+    std::string path(kMaxPath - 1, 'p');
     std::vector<ReportEntry> entries(32, ReportEntry{true, path.c_str()});
-    EXPECT_EQ(report(entries).size(), 3 + 32 * (4 + 259 + 1));
+    EXPECT_EQ(report(entries).size(), 3 + 32 * (4 + path.size() + 1));
 }
 
 TEST(Report, IsRefusedRatherThanCutWhenTheBufferIsTooSmall) {

@@ -117,8 +117,9 @@ INSTANTIATE_TEST_SUITE_P(
                          "\"C:\\Program Files\\Veltra\\Brisnode.exe\""},
         RegistrationCase{"BlankInFileNameQuoted", "C:\\svc\\Bris node.exe", 262, true,
                          "\"C:\\svc\\Bris node.exe\""},
-        RegistrationCase{"LongestPathWithBlankFits", "C:\\ " + std::string(255, 'x'),
-                         kRegistrationPathSize, true, "\"C:\\ " + std::string(255, 'x') + "\""},
+        RegistrationCase{"LongestPathWithBlankFits", "C:\\ " + std::string(kTextSize - 5, 'x'),
+                         kRegistrationPathSize, true,
+                         "\"C:\\ " + std::string(kTextSize - 5, 'x') + "\""},
         RegistrationCase{"TooSmallForTheQuotes", "C:\\a b.exe", 12, false, ""},
         RegistrationCase{"ExactlyLargeEnough", "C:\\a b.exe", 13, true, "\"C:\\a b.exe\""}),
     [](const testing::TestParamInfo<RegistrationCase>& info) {

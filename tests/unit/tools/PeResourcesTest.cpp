@@ -1,0 +1,350 @@
+#include "IconFile.h"
+#include "Manifest.h"
+#include "PeImage.h"
+#include "ResourceEdit.h"
+#include "ResourceTree.h"
+#include "VersionInfo.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+
+using namespace pe;
+
+namespace {
+
+ResourceNode leaf(std::uint16_t language, const std::string& text, std::uint32_t codePage = 0) {
+    ResourceNode node;
+    node.name = ResourceName::number(language);
+    node.isData = true;
+    node.data.assign(text.begin(), text.end());
+    node.codePage = codePage;
+    return node;
+}
+
+ResourceNode& add(ResourceNode& parent, const ResourceName& name) {
+    return parent.findOrAdd(name);
+}
+
+ResourceName text(const std::u16string& name) {
+    return {true, 0, name};
+}
+
+// Resources of the launcher's kinds: a named type, several languages, header
+// fields and code pages that are not zero.
+ResourceNode sampleTree() {
+    ResourceNode root;
+    root.timeDateStamp = 0x12345678;
+    add(add(root, ResourceName::number(6)), ResourceName::number(1)).entries = {
+        leaf(1033, "strings"), leaf(1031, "Zeichenketten", 1252)};
+    ResourceNode& probe = add(add(root, text(u"JAVACLASS")), ResourceName::number(105));
+    probe.majorVersion = 4;
+    probe.entries = {leaf(1033, std::string("\xCA\xFE\xBA\xBE\0\x03", 6))};
+    add(add(root, ResourceName::number(5)), text(u"SETUP")).entries = {leaf(0, "dialog")};
+    return root;
+}
+
+// A PE32 image of two sections, the resources and then relocations, with the
+// checksum field set; the resource section leaves slack bytes behind the tree.
+Bytes peImage(const ResourceNode& resources, std::uint32_t headersSize = 0x200) {
+    Bytes file(headersSize + 0x800, 0);
+    file[0] = 'M';
+    file[1] = 'Z';
+    putU32(file, 0x3C, 0x40);
+    std::copy_n("PE\0\0", 4, file.begin() + 0x40);
+    putU16(file, 0x44, 0x14C);
+    putU16(file, 0x46, 2);
+    putU16(file, 0x54, 224);
+    const std::size_t optional = 0x58;
+    putU16(file, optional, 0x10B);
+    putU32(file, optional + 32, 0x1000);
+    putU32(file, optional + 36, 0x200);
+    putU32(file, optional + 56, 0x3000);
+    putU32(file, optional + 60, headersSize);
+    putU32(file, optional + 64, 1);
+    putU32(file, optional + 92, 16);
+    const Bytes tree = writeResourceTree(resources, 0x1000);
+    putU32(file, optional + 96 + 8 * kResourceDirectory, 0x1000);
+    putU32(file, optional + 96 + 8 * kResourceDirectory + 4,
+           static_cast<std::uint32_t>(tree.size()));
+    const char* names[] = {".rsrc", ".reloc"};
+    for (std::uint32_t i = 0; i < 2; ++i) {
+        const std::size_t entry = optional + 224 + 40 * i;
+        std::copy_n(names[i], 6, file.begin() + entry);
+        putU32(file, entry + 8, i == 0 ? static_cast<std::uint32_t>(tree.size()) : 0x10);
+        putU32(file, entry + 12, 0x1000 * (i + 1));
+        putU32(file, entry + 16, i == 0 ? 0x600 : 0x200);
+        putU32(file, entry + 20, headersSize + 0x600 * i);
+    }
+    std::copy(tree.begin(), tree.end(), file.begin() + headersSize);
+    return file;
+}
+
+ResourceNode resourcesOf(const Bytes& file) {
+    const PeImage image(file);
+    const DataDirectory directory = image.directory(kResourceDirectory);
+    return readResourceTree(image.sectionBytesFrom(directory.rva, "resources"), directory.rva);
+}
+
+std::string refusal(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const FormatError& error) {
+        return error.what();
+    }
+    return "accepted";
+}
+
+// A number written over good bytes, and the words of the refusal it must cause.
+struct Damage {
+    const char* what;
+    std::size_t at;
+    std::uint32_t value;
+    bool wide; // four bytes rather than two
+    const char* problem;
+};
+
+void expectRefusals(const Bytes& good, std::initializer_list<Damage> cases,
+                    const std::function<void(const Bytes&)>& read) {
+    for (const Damage& c : cases) {
+        Bytes bad = good;
+        (c.wide ? putU32 : putU16)(bad, c.at, c.value);
+        EXPECT_NE(refusal([&] { read(bad); }).find(c.problem), std::string::npos) << c.what;
+    }
+}
+
+TEST(ResourceTree, ReadingWhatWasWrittenGivesTheSameTreeAndTheSameBytes) {
+    const ResourceNode tree = sampleTree();
+    const Bytes written = writeResourceTree(tree, 0x1A000);
+    const ResourceNode read = readResourceTree(ByteView(written, "section"), 0x1A000);
+    EXPECT_EQ(read, tree);
+    EXPECT_EQ(writeResourceTree(read, 0x1A000), written);
+    // Named entries first, then numbers in ascending order, as Windows searches them.
+    ASSERT_EQ(read.entries.size(), 3u);
+    EXPECT_EQ(read.entries[0].name, text(u"JAVACLASS"));
+    EXPECT_EQ(read.entries[1].name, ResourceName::number(5));
+    EXPECT_EQ(read.entries[2].entries[0].entries[1].codePage, 1252u);
+}
+
+TEST(ResourceTree, RefusesHostileDirectories) {
+    const Bytes good = writeResourceTree(sampleTree(), 0x1000);
+    // The root's first entry (JAVACLASS) points at its type directory from offset 20.
+    expectRefusals(
+        good,
+        {{"a type directory that is the root again", 20, 0x80000000u, true,
+          "reaches one directory twice"},
+         {"a type that is data", 20, 0x200, true, "three levels"},
+         {"an entry past the section", 20, 0x80000000u | 0xFFF0, true, "ends before byte"},
+         {"a named entry counted as numbered", 12, 0, false, "out of order"}},
+        [](const Bytes& bad) { readResourceTree(ByteView(bad, "section"), 0x1000); });
+    EXPECT_NE(refusal([&] {
+                  readResourceTree(ByteView(good, "section"), 0x2000);
+              }).find("outside the resource section"),
+              std::string::npos);
+}
+
+TEST(ResourceEdit, SetsEverythingAskedAndKeepsTheOtherResourcesByteForByte) {
+    const Bytes launcher = peImage(sampleTree());
+    ResourceEdits edits;
+    edits.strings = {{u"ProductName", u"Kitebay \u03A9"}, {u"ProductVersion", u"2.1"}};
+    ASSERT_TRUE(parseVersionNumber("2.1.0.7", edits.fileVersion));
+    edits.setFileVersion = true;
+    edits.executionLevel = "requireAdministrator";
+    const Bytes edited = editResources(launcher, edits);
+
+    const LauncherIdentity identity = identify(edited);
+    EXPECT_EQ(identity.productName, "Kitebay \xCE\xA9");
+    EXPECT_EQ(identity.productVersion, "2.1");
+    EXPECT_EQ(identity.fileVersion, "2.1.0.7");
+    EXPECT_EQ(identity.executionLevel, "requireAdministrator");
+    ResourceNode resources = resourcesOf(edited);
+    resources.remove(ResourceName::number(kVersionType));
+    resources.remove(ResourceName::number(kManifestType));
+    EXPECT_EQ(resources, sampleTree());
+}
+
+TEST(ResourceEdit, WritesInPlaceWhatFitsAndOtherwiseAsTheLastSection) {
+    const Bytes launcher = peImage(sampleTree());
+    ResourceEdits small;
+    small.executionLevel = "asInvoker";
+    const Bytes inPlace = editResources(launcher, small);
+    EXPECT_EQ(inPlace.size(), launcher.size());
+    EXPECT_EQ(PeImage(inPlace).sections().size(), 2u);
+    EXPECT_EQ(PeImage(inPlace).directory(kResourceDirectory).rva, 0x1000u);
+
+    ResourceEdits icon;
+    IconImage image;
+    image.width = image.height = 32;
+    image.data.assign(3000, 0xA5);
+    putU32(image.data, 0, 40);
+    icon.icon = {image};
+    Bytes last = editResources(launcher, icon);
+    const PeImage moved(last);
+    ASSERT_EQ(moved.sections().size(), 3u);
+    EXPECT_EQ(std::string(moved.sections()[0].name), ".unused");
+    EXPECT_EQ(std::string(moved.sections()[2].name, 5), ".rsrc");
+    EXPECT_EQ(moved.directory(kResourceDirectory).rva, 0x3000u);
+    EXPECT_EQ(ByteView(last, "file").u32(0x58 + 56), 0x4000u); // SizeOfImage
+    EXPECT_EQ(std::count(last.begin() + 0x200, last.begin() + 0x800, 0),
+              0x600); // old section zeroed
+    EXPECT_EQ(resourcesOf(last).find(ResourceName::number(kIconType))->entries[0].entries[0].data,
+              image.data);
+    updateChecksum(last);
+    EXPECT_EQ(PeImage(last).checksum(), computeChecksum(last, PeImage(last).checksumOffset()));
+
+    Bytes crowded = launcher;
+    crowded[0x58 + 224 + 80] = 1; // where the new section's entry would go
+    Bytes overlay = launcher;
+    overlay.push_back(0);
+    EXPECT_NE(refusal([&] { editResources(crowded, icon); }).find("no room"), std::string::npos);
+    EXPECT_NE(refusal([&] { editResources(overlay, icon); }).find("data after its last section"),
+              std::string::npos);
+}
+
+TEST(IconFile, RefusesFilesThatAreTruncatedOrClaimWhatTheyDoNotHold) {
+    // One 40-byte bitmap behind a directory of one entry.
+    Bytes good{0, 0, 1, 0, 1, 0, 32, 32, 0, 0, 1, 0, 32, 0, 40, 0, 0, 0, 22, 0, 0, 0};
+    good.resize(62, 0);
+    putU32(good, 22, 40);
+    ASSERT_EQ(readIconFile(good).size(), 1u);
+    expectRefusals(good,
+                   {{"a cursor", 2, 2, false, "no icon file"},
+                    {"four images claimed", 4, 4, false,
+                     "claims 4 images, but its 62 bytes hold the directory of only 3"},
+                    {"an image past the end", 18, 30, true, "reaches past the end of the file"},
+                    {"an image over the directory", 18, 10, true, "overlaps the icon directory"},
+                    {"no bitmap header", 22, 12, true, "neither a bitmap nor a PNG"}},
+                   [](const Bytes& bad) { readIconFile(bad); });
+    EXPECT_NE(
+        refusal([&] { readIconFile(Bytes(good.begin(), good.begin() + 5)); }).find("truncated"),
+        std::string::npos);
+}
+
+TEST(IconFile, ReplacesTheFirstGroupAndOnlyTheImagesNoOtherGroupUses) {
+    auto group = [](std::initializer_list<std::uint16_t> ids) {
+        Bytes data{0, 0, 1, 0, static_cast<unsigned char>(ids.size()), 0};
+        for (std::uint16_t id : ids) {
+            data.resize(data.size() + 12, 0);
+            appendU16(data, id);
+        }
+        return data;
+    };
+    ResourceNode root;
+    for (std::uint16_t id : {1, 2, 3})
+        add(add(root, ResourceName::number(kIconType)), ResourceName::number(id)).entries = {
+            leaf(1033, "old")};
+    ResourceNode& groups = add(root, ResourceName::number(kIconGroupType));
+    add(groups, ResourceName::number(107)).entries = {leaf(1033, "")};
+    groups.entries[0].entries[0].data = group({1, 2});
+    add(groups, ResourceName::number(200)).entries = {leaf(1033, "")};
+    groups.entries[1].entries[0].data = group({2, 3});
+
+    IconImage image;
+    image.width = 48;
+    image.bitCount = 32;
+    image.data = {'n', 'e', 'w'};
+    replaceIcon(root, {image, image});
+    const ResourceNode& icons = *root.find(ResourceName::number(kIconType));
+    std::vector<std::uint16_t> ids;
+    for (const ResourceNode& icon : icons.entries)
+        ids.push_back(icon.name.id);
+    EXPECT_EQ(ids, (std::vector<std::uint16_t>{1, 2, 3, 4}));
+    EXPECT_EQ(icons.entries[0].entries[0].data, image.data);
+    EXPECT_EQ(icons.entries[1].entries[0].data, Bytes({'o', 'l', 'd'}));
+    const ResourceNode& replaced = root.find(ResourceName::number(kIconGroupType))->entries[0];
+    EXPECT_EQ(replaced.name.id, 107);
+    EXPECT_EQ(replaced.entries[0].name.id, 1033);
+    Bytes expected = group({1, 4});
+    for (std::size_t at : {6, 20}) {
+        expected[at] = 48;
+        expected[at + 6] = 32;
+        expected[at + 8] = 3;
+    }
+    EXPECT_EQ(replaced.entries[0].data, expected);
+}
+
+TEST(VersionInfo, RoundTripsAndSetsStringsInEveryTable) {
+    VersionBlock info = newVersionInfo();
+    VersionBlock& tables = *info.child(u"StringFileInfo");
+    tables.children.push_back(tables.children[0]);
+    tables.children[1].key = u"040704B0";
+    setVersionString(info, u"CompanyName", u"Kitebay");
+    setVersionString(info, u"CompanyName", u"Kitebay Ltd");
+    const Bytes written = writeVersionInfo(info);
+    const VersionBlock read = readVersionInfo(written);
+    EXPECT_EQ(read, info);
+    for (const VersionBlock& table : read.child(u"StringFileInfo")->children) {
+        ASSERT_EQ(table.children.size(), 1u);
+        EXPECT_EQ(table.children[0].value.size(), 24u); // "Kitebay Ltd" and its NUL
+    }
+    EXPECT_EQ(versionString(read, u"CompanyName"), u"Kitebay Ltd");
+
+    Bytes overrun = written;
+    putU16(overrun, 0, static_cast<std::uint32_t>(written.size() + 4));
+    EXPECT_NE(refusal([&] { readVersionInfo(overrun); }).find("overruns"), std::string::npos);
+}
+
+TEST(VersionInfo, VersionsAreOneToFourNumbersUpTo65535) {
+    struct Case {
+        const char* text;
+        bool valid;
+        std::uint32_t ms, ls;
+    };
+    const Case cases[] = {{"2", true, 0x20000, 0},
+                          {"1.2.3.4", true, 0x10002, 0x30004},
+                          {"65535.0", true, 0xFFFF0000, 0},
+                          {"65536", false, 0, 0},
+                          {"1.2b", false, 0, 0},
+                          {"1..2", false, 0, 0},
+                          {"1.2.3.4.5", false, 0, 0},
+                          {"", false, 0, 0},
+                          {" 1", false, 0, 0},
+                          {"1.", false, 0, 0}};
+    for (const Case& c : cases) {
+        VersionNumber number;
+        ASSERT_EQ(parseVersionNumber(c.text, number), c.valid) << c.text;
+        if (c.valid) {
+            EXPECT_EQ(std::make_pair(number.ms, number.ls), std::make_pair(c.ms, c.ls)) << c.text;
+        }
+    }
+}
+
+TEST(Manifest, ChangesTheLevelAloneOrAddsWhatIsMissing) {
+    const std::string head =
+        "<?xml version=\"1.0\"?>\n<assembly xmlns=\"urn:schemas-microsoft-com:asm.v1\">";
+    struct Case {
+        std::string manifest;
+        std::string expected; // empty: refused
+    };
+    const Case cases[] = {
+        {head + "<!-- <requestedExecutionLevel level='x'/> --><v3:requestedExecutionLevel "
+                "uiAccess='false' level = 'asInvoker'/></assembly>",
+         head + "<!-- <requestedExecutionLevel level='x'/> --><v3:requestedExecutionLevel "
+                "uiAccess='false' level = 'requireAdministrator'/></assembly>"},
+        {head + "<requestedExecutionLevel uiAccess=\"a>b\"/></assembly>",
+         head + "<requestedExecutionLevel level=\"requireAdministrator\" "
+                "uiAccess=\"a>b\"/></assembly>"},
+        {head + "<dependency/></assembly>\n",
+         head + "<dependency/><trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security>"
+                "<requestedPrivileges><requestedExecutionLevel level=\"requireAdministrator\" "
+                "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo>\n</assembly>\n"},
+        {"not a manifest", ""},
+    };
+    for (const Case& c : cases) {
+        if (c.expected.empty()) {
+            EXPECT_NE(refusal([&] {
+                          withExecutionLevel(c.manifest, "requireAdministrator");
+                      }).find("no UTF-8 XML manifest"),
+                      std::string::npos);
+            continue;
+        }
+        const std::string edited = withExecutionLevel(c.manifest, "requireAdministrator");
+        EXPECT_EQ(edited, c.expected);
+        EXPECT_EQ(executionLevel(edited), "requireAdministrator");
+    }
+    EXPECT_EQ(executionLevel(newManifest("highestAvailable")), "highestAvailable");
+}
+
+} // namespace
