@@ -111,8 +111,7 @@ class InstallAndControlTest(ServiceTestCase):
     def test_7_uninstall_stops_a_running_service_and_deletes_it(self):
         self.run_brisnode("/start")
         self.assertEqual(self.p.wait_state(RUNNING), RUNNING)
-        self.assertTrue(self.p.wait_log("main", "run"))
-        self.assertEqual(self.p.kinds("main").count("run"), 2)
+        self.assertTrue(self.p.wait_log("main", "run", count=2))
         self.run_brisnode("/uninstall")
         self.assertIsNone(self.p.state())
         self.assertIsNone(self.p.value("ImageDir"))

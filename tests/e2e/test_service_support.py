@@ -182,11 +182,12 @@ class ServicePrefix:
     def kinds(self, tag):
         return [e["kind"] for e in self.log(tag)]
 
-    def wait_log(self, tag, kind, timeout=20):
+    def wait_log(self, tag, kind, timeout=20, count=1):
+        """Waits until the server log holds `count` entries of `kind` for `tag`."""
         deadline = time.monotonic() + timeout
-        while kind not in self.kinds(tag) and time.monotonic() < deadline:
+        while self.kinds(tag).count(kind) < count and time.monotonic() < deadline:
             time.sleep(0.2)
-        return kind in self.kinds(tag)
+        return self.kinds(tag).count(kind) >= count
 
     def server_alive(self, tag):
         return self.session.run([SERVER, "alive", tag], timeout=60).returncode == 0
