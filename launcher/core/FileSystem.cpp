@@ -6,14 +6,14 @@
 #include <cstring>
 
 bool readRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
-                        DWORD size, REGSAM view) {
+                        DWORD size, REGSAM view, DWORD* type) {
     // Opened for querying only: a user without administrative rights is refused
     // write access under HKEY_LOCAL_MACHINE, and reading needs none.
     UniqueRegistryKey key;
     if (!openRegistryKey(root, subkey, KEY_QUERY_VALUE | view, key))
         return false;
     DWORD stored = size;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+    if (RegQueryValueExA(key.get(), valueName, nullptr, type, reinterpret_cast<BYTE*>(buffer),
                          &stored) != ERROR_SUCCESS)
         return false;
     // A value stored without its terminating NUL is terminated here when there is

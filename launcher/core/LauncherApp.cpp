@@ -30,30 +30,6 @@ private:
     HRESULT entered_;
 };
 
-// Waits for process to end while the thread's messages are handled, so that
-// the system's broadcasts are answered meanwhile. Input for the hidden dialogs
-// is dropped: it would act on them once the process has ended.
-void waitHandlingMessages(HANDLE process) {
-    bool quit = false;
-    WPARAM exitCode = 0;
-    while (MsgWaitForMultipleObjects(1, &process, FALSE, INFINITE, QS_ALLINPUT) ==
-           WAIT_OBJECT_0 + 1) {
-        MSG message;
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                quit = true;
-                exitCode = message.wParam;
-            } else if ((message.message < WM_KEYFIRST || message.message > WM_KEYLAST) &&
-                       (message.message < WM_MOUSEFIRST || message.message > WM_MOUSELAST)) {
-                DispatchMessageA(&message);
-            }
-        }
-    }
-    // The dialogs' own loops end on WM_QUIT: it goes back for them to see.
-    if (quit)
-        PostQuitMessage(static_cast<int>(exitCode));
-}
-
 } // namespace
 
 LauncherApp::LauncherApp() = default;
@@ -208,7 +184,8 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
         // the installer's first window may come to the front all the same.
         AllowSetForegroundWindow(GetProcessId(run.process()));
         ShowWindow(owner, SW_HIDE);
-        waitHandlingMessages(run.process());
+        HANDLE process = run.process();
+        waitHandlingMessages(&process, 1, INFINITE);
         run.finish();
     }
     return true;

@@ -5,15 +5,22 @@
 
 namespace {
 
+// While the search runs, the dialog handles the messages that come meanwhile
+// (the input among them is dropped), keeps the wait cursor and leaves its
+// buttons alone.
+bool searching = false;
+
 void fillVmList(HWND dialog) {
     LauncherApp& launcher = app();
     // The posted message is taken before the new dialog's paint messages, and the
-    // search blocks the thread: without painting now the user would look at an
-    // empty frame instead of the searching text for as long as the search lasts.
+    // look for VMs blocks the thread: without painting now the user would look at
+    // an empty frame instead of the searching text until the probes start.
     UpdateWindow(dialog);
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    searching = true;
     launcher.vmList.search(launcher.requirement);
+    searching = false;
     ShowCursor(FALSE);
 
     HWND list = GetDlgItem(dialog, IDC_VM_LIST);
@@ -75,7 +82,16 @@ INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_BEGIN_SEARCH:
         guarded(dialog, [dialog] { fillVmList(dialog); });
         break;
+    case WM_SETCURSOR:
+        if (searching) {
+            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
+            return TRUE;
+        }
+        break;
     case WM_COMMAND:
+        if (searching)
+            break;
         switch (LOWORD(wParam)) {
         case IDOK:
             guarded(dialog, [dialog] { chooseSelectedVm(dialog); });

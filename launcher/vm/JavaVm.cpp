@@ -10,7 +10,6 @@
 
 namespace {
 
-constexpr DWORD kRunTimeoutMs = 20000;
 constexpr char kProbeClass[] = "QvxVersion";
 
 } // namespace
@@ -42,15 +41,15 @@ bool JavaVm::locateRegistered(const char* key, const char* executableName) {
 }
 
 bool JavaVm::qualify(const char* requirement) {
-    return runClass(app().runDirectory, kProbeClass, requirement) == kQualifiedStatus;
+    VmRun run;
+    if (!startProbe(run, requirement, kOutputFileName))
+        return false;
+    run.wait(kProbeTimeoutMs);
+    return run.finish() == kQualifiedStatus;
 }
 
-int JavaVm::runClass(const char* classDirectory, const char* className, const char* arguments) {
-    VmRun run;
-    if (!startClass(run, classDirectory, className, arguments, kOutputFileName, true))
-        return kStartFailed;
-    run.wait(kRunTimeoutMs);
-    return run.finish();
+bool JavaVm::startProbe(VmRun& run, const char* requirement, const char* outputName) {
+    return startClass(run, app().runDirectory, kProbeClass, requirement, outputName, true);
 }
 
 bool JavaVm::start(VmRun& run, const char* arguments, const char* environment,

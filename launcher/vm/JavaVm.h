@@ -29,9 +29,9 @@ public:
     // outputName in the class directory. False when the VM cannot be started.
     virtual bool startClass(VmRun& run, const char* classDirectory, const char* className,
                             const char* arguments, const char* outputName, bool contained) = 0;
-    // startClass as a probe, waited for up to 20000 ms: the run's result (see
-    // VmRun::finish), or -1 when the VM could not be started.
-    int runClass(const char* classDirectory, const char* className, const char* arguments);
+    // Starts the probe class from the run's folder, contained, with the
+    // requirement as its arguments and its output in outputName.
+    bool startProbe(VmRun& run, const char* requirement, const char* outputName);
 
     int qualified = 0;
     char path[kMaxPath] = {};
@@ -73,9 +73,9 @@ public:
                     const char* arguments, const char* outputName, bool contained) override;
 };
 
-// A java.exe found beyond the classic kinds' places (a registry key of today's
-// Java, JAVA_HOME, PATH), kept under its full path and run as the development
-// kit's java.exe is.
+// A java.exe found beyond the classic kinds' places (a runtime beside the
+// launcher, a registry key of today's Java or of its vendors, JAVA_HOME, PATH),
+// kept under its full path and run as the development kit's java.exe is.
 class FoundVm : public JdkVm {
 public:
     explicit FoundVm(const char* fullPath);
@@ -85,3 +85,7 @@ public:
 
 // The output file of a VM run, in the class directory.
 constexpr char kOutputFileName[] = "stdout.tmp";
+// How long a probe may take to answer.
+constexpr DWORD kProbeTimeoutMs = 20000;
+// How many probes run at once.
+constexpr DWORD kMaxRunningProbes = 8;

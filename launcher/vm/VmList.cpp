@@ -76,15 +76,49 @@ void VmList::locateAll() {
 
 void VmList::locateFurther() {
     FurtherVms further(*this);
-    if (offerRegisteredVms(0, further) && offerRegisteredVms(kOtherRegistryView, further) &&
-        offerJavaHome(further))
+    if (offerBundledRuntimes(further) && offerRegisteredVms(further) && offerJavaHome(further))
         offerSearchPath(further);
 }
 
 void VmList::qualifyAll(const char* requirement) {
-    for (auto& vm : slots)
-        if (vm && vm->path[0] != '\0')
-            vm->qualified = vm->qualify(requirement) ? 1 : 0;
+    // The probes run side by side, each in its own job with its own output file
+    // and its own bound, started in the order of the list. Each answer lands in
+    // its own slot, so the order of the list is kept whatever order they answer
+    // in.
+    VmRun runs[kSlots];
+    // When each run started, made odd so that 0 stands for one not started yet.
+    DWORD startedAt[kSlots] = {};
+    for (;;) {
+        HANDLE running[kMaxRunningProbes];
+        DWORD count = 0;
+        DWORD timeout = kProbeTimeoutMs;
+        for (std::size_t i = 0; i < kSlots; ++i) {
+            JavaVm* vm = slots[i].get();
+            if (runs[i].process() == nullptr) {
+                if (startedAt[i] != 0 || count == kMaxRunningProbes || vm == nullptr ||
+                    vm->path[0] == '\0')
+                    continue;
+                char outputName[] = "stdout-00.tmp";
+                outputName[7] = static_cast<char>('0' + i / 10);
+                outputName[8] = static_cast<char>('0' + i % 10);
+                // A VM that cannot be started is not tried again and does not qualify.
+                startedAt[i] = GetTickCount() | 1;
+                if (!vm->startProbe(runs[i], requirement, outputName))
+                    continue;
+            }
+            DWORD spent = (GetTickCount() | 1) - startedAt[i];
+            if (runs[i].wait(0) || spent >= kProbeTimeoutMs) {
+                vm->qualified = runs[i].finish() == kQualifiedStatus ? 1 : 0;
+                continue;
+            }
+            running[count++] = runs[i].process();
+            if (kProbeTimeoutMs - spent < timeout)
+                timeout = kProbeTimeoutMs - spent;
+        }
+        if (count == 0)
+            return;
+        waitHandlingMessages(running, count, timeout);
+    }
 }
 
 void VmList::search(const char* requirement) {

@@ -25,9 +25,11 @@ public:
 
     void create();
     void locateAll();
-    // After the classic kinds: every further java.exe from the JavaSoft keys of
-    // both registry views, JAVA_HOME and PATH, each executable once.
+    // After the classic kinds: every further java.exe beside the launcher, in
+    // the registry (VmPlaces.h), JAVA_HOME and PATH, each executable once.
     void locateFurther();
+    // Probes every VM found, up to kMaxRunningProbes at once, each bounded on its
+    // own, while the thread's messages are handled.
     void qualifyAll(const char* requirement);
     void search(const char* requirement);
     void searchAndReport(const char* requirement);

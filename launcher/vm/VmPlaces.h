@@ -1,11 +1,14 @@
 //===- VmPlaces.h - Where java.exe is found beyond the classic kinds ------===//
 //
-// Java runtimes of today register under HKEY_LOCAL_MACHINE\SOFTWARE\JavaSoft in
-// several keys, one subkey per version, in the registry view of their own width;
-// others are only named by JAVA_HOME or found on PATH. Each place offers the
-// java.exe paths it composes, in its own order, to a sink, and stops as soon as
-// the sink wants no more. Whether the path is absolute and the file exists is
-// the sink's to check.
+// A Java runtime shipped beside the launcher is found in the launcher's own
+// folder. Java runtimes of today register under SOFTWARE\JavaSoft in several
+// keys, one subkey per version, in the registry view of their own width; the
+// OpenJDK builds of other vendors register under keys of their own, and a
+// per-user installation under HKEY_CURRENT_USER. Others are only named by
+// JAVA_HOME or found on PATH. Each place offers the java.exe paths it
+// composes, in its own order, to a sink, and stops as soon as the sink wants no
+// more. Whether the path is absolute and the file exists is the sink's to check,
+// on the path made full (".." and "." resolved).
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -28,10 +31,17 @@ constexpr REGSAM kOtherRegistryView = KEY_WOW64_32KEY;
 constexpr REGSAM kOtherRegistryView = KEY_WOW64_64KEY;
 #endif
 
-// JavaHome\bin\java.exe of every version subkey of "JDK", "JRE", "Java
-// Development Kit" and "Java Runtime Environment", in that order of keys, newest
-// version first within each. view is 0 or kOtherRegistryView.
-bool offerRegisteredVms(REGSAM view, VmPathSink& sink);
+// jre\bin\java.exe, then runtime\bin\java.exe, in the launcher's own folder,
+// offered as the launcher's path, "..", and the rest: the sink's full path
+// takes out the step back.
+bool offerBundledRuntimes(VmPathSink& sink);
+
+// The java.exe of every registered version, key by key and newest version first
+// within a key: the JavaSoft keys ("JDK", "JRE", "Java Development Kit", "Java
+// Runtime Environment") under HKEY_LOCAL_MACHINE in this registry view, then in
+// the other one; the vendors' keys likewise; then both under HKEY_CURRENT_USER,
+// which has one view only.
+bool offerRegisteredVms(VmPathSink& sink);
 
 // %JAVA_HOME%\bin\java.exe.
 bool offerJavaHome(VmPathSink& sink);

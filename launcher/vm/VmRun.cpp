@@ -140,3 +140,31 @@ int VmRun::finish() noexcept {
     }
     return mark == 'T' ? kQualifiedStatus : static_cast<int>(status);
 }
+
+void waitHandlingMessages(const HANDLE* processes, DWORD count, DWORD milliseconds) noexcept {
+    const DWORD startedAt = GetTickCount();
+    bool quit = false;
+    WPARAM exitCode = 0;
+    for (;;) {
+        DWORD spent = GetTickCount() - startedAt;
+        DWORD left = milliseconds == INFINITE ? INFINITE
+                     : spent < milliseconds   ? milliseconds - spent
+                                              : 0;
+        if (MsgWaitForMultipleObjects(count, processes, FALSE, left, QS_ALLINPUT) !=
+            WAIT_OBJECT_0 + count)
+            break;
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                quit = true;
+                exitCode = message.wParam;
+            } else if ((message.message < WM_KEYFIRST || message.message > WM_KEYLAST) &&
+                       (message.message < WM_MOUSEFIRST || message.message > WM_MOUSELAST)) {
+                DispatchMessageA(&message);
+            }
+        }
+    }
+    // The dialogs' own loops end on WM_QUIT: it goes back for them to see.
+    if (quit)
+        PostQuitMessage(static_cast<int>(exitCode));
+}

@@ -18,8 +18,13 @@
 
 // The exit status with which the probe class accepts a VM.
 constexpr int kQualifiedStatus = 314;
-// The result of a run whose VM could not be started.
-constexpr int kStartFailed = -1;
+
+// Waits until one of count processes has ended or milliseconds (INFINITE: no
+// bound) have passed, while the thread's messages are handled, so that its
+// windows repaint and the system's broadcasts are answered. Keyboard and mouse
+// input is dropped: it was aimed at a window that was busy or hidden, and would
+// act on what it shows later.
+void waitHandlingMessages(const HANDLE* processes, DWORD count, DWORD milliseconds) noexcept;
 
 class VmRun {
 public:

@@ -30,6 +30,11 @@ JVIEW = Kind("jview", None, "jview.exe", 2)
 JDK_TODAY = Kind("jdk-today", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\JDK", "java.exe", 3)
 JRE_TODAY = Kind("jre-today", r"HKEY_LOCAL_MACHINE\Software\JavaSoft\JRE", "java.exe", 3)
 
+# The keys of the vendors' own under Software, which the search reads after the
+# JavaSoft keys, and in which a reset leaves nothing.
+VENDORS = ("Eclipse Adoptium", "Eclipse Foundation", "AdoptOpenJDK", "Semeru", "Microsoft\\JDK",
+           "Azul Systems", "BellSoft")
+
 # An installed stand-in: its Windows path as the launcher composes it, and the
 # Unix path of the executable (its .cfg, .log, .hold, .status files sit beside it).
 Vm = namedtuple("Vm", "kind win unix")
@@ -158,10 +163,14 @@ class Rig:
     def register(self, registrations, view=None):
         """(key under JavaSoft, version, JavaHome) triples, imported in one go into
         the launcher's registry view or the one given (reg's option)."""
+        self.register_values([("HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\%s\\%s" % (key, version), "JavaHome", home)
+                              for key, version, home in registrations], view)
+
+    def register_values(self, values, view=None):
+        """(whole key, value name, text) triples, imported in one go as register's."""
         lines = []
-        for key, version, home in registrations:
-            lines += ["[HKEY_LOCAL_MACHINE\\Software\\JavaSoft\\%s\\%s]" % (key, version),
-                      '"JavaHome"=%s' % _reg_text(home), ""]
+        for key, name, text in values:
+            lines += ["[%s]" % key, '"%s"=%s' % (name, _reg_text(text)), ""]
         self._import(lines, view)
 
     def install_program(self, win, program=FAKEVM, config="status=314\n", kind=None):
@@ -176,8 +185,10 @@ class Rig:
     def reset(self):
         """No VM registered (in either view) or installed, no file of a run in the
         temporary directory."""
+        keys = ["JavaSoft"] + list(VENDORS)
         for view in self.views():
-            self._import(["[-HKEY_LOCAL_MACHINE\\Software\\JavaSoft]"], view)
+            self._import(["[-HKEY_LOCAL_MACHINE\\Software\\%s]" % key for key in keys], view)
+        self._import(["[-HKEY_CURRENT_USER\\Software\\%s]" % key for key in keys])
         for unix in self._installed:
             for suffix in ("", ".cfg", ".log", ".hold", ".status"):
                 if os.path.exists(unix + suffix):

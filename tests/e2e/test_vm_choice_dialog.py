@@ -69,6 +69,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         controls = {c.id: c for c in self.s.controls(CAPTION, "dialog")}
         self.assertEqual(controls[IDC_MESSAGE_TEXT].text, SEARCHING)
         self.assertEqual(controls[IDC_VM_LIST].text, "")
+        self.assertNotEqual(controls[IDOK].checked, -1, "the dialog does not answer while it searches")
         rect = self.s.rect(CAPTION, "dialog")
         self.assert_centred(rect)
         # The text must be on the screen, not only in the control: the client area
