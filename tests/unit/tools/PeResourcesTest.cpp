@@ -147,6 +147,24 @@ TEST(ResourceTree, RefusesHostileDirectories) {
                   readResourceTree(ByteView(good, "section"), 0x2000);
               }).find("outside the resource section"),
               std::string::npos);
+
+    // 1100 types, empty, all named by one text of 32767 characters: 72 MB of names
+    // from a section of 100 KB.
+    const std::uint32_t types = 1100, length = 0x7FFF;
+    const std::uint32_t textAt = 16 + types * (8 + 16);
+    Bytes shared(16, 0);
+    putU16(shared, 12, types);
+    for (std::uint32_t i = 0; i < types; ++i) {
+        appendU32(shared, 0x80000000u | textAt);
+        appendU32(shared, 0x80000000u | (16 + types * 8 + i * 16));
+    }
+    shared.resize(textAt, 0);
+    appendU16(shared, length);
+    shared.resize(shared.size() + 2 * length, 'A');
+    EXPECT_NE(refusal([&] {
+                  readResourceTree(ByteView(shared, "section"), 0x1000);
+              }).find("more than 64 MiB"),
+              std::string::npos);
 }
 
 TEST(ResourceEdit, SetsEverythingAskedAndKeepsTheOtherResourcesByteForByte) {
