@@ -258,6 +258,16 @@ TEST(IconFile, RefusesFilesThatAreTruncatedOrClaimWhatTheyDoNotHold) {
     EXPECT_NE(
         refusal([&] { readIconFile(Bytes(good.begin(), good.begin() + 5)); }).find("truncated"),
         std::string::npos);
+    // 256 entries naming one bitmap of 300,000 bytes: 77 MB of images.
+    Bytes repeated{0, 0, 1, 0, 0, 1};
+    for (int i = 0; i < 256; ++i) {
+        repeated.resize(repeated.size() + 8, 0);
+        appendU32(repeated, 300000);
+        appendU32(repeated, 6 + 256 * 16);
+    }
+    appendU32(repeated, 40);
+    repeated.resize(repeated.size() + 300000 - 4, 0);
+    EXPECT_NE(refusal([&] { readIconFile(repeated); }).find("more than 64 MiB"), std::string::npos);
 }
 
 TEST(IconFile, ReplacesTheFirstGroupAndOnlyTheImagesNoOtherGroupUses) {
