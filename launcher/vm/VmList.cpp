@@ -43,8 +43,8 @@ public:
 
     bool offer(const char* path) override {
         char full[kMaxPath];
-        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) &&
-            fileExists(full) && roster_.add(full, identityOf(full)))
+        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) && fileExists(full) &&
+            roster_.add(full, identityOf(full)))
             list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
         return !roster_.full();
     }
