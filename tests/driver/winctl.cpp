@@ -121,21 +121,28 @@ bool isResponsive(HWND window) {
 }
 
 // WM_GETTEXT reaches the control itself, so an edit control answers with what it
-// holds now; Wine marshals the buffer across processes.
+// holds now; Wine marshals the buffer across processes. The text may change
+// between the length and the copy (a dialog replacing its "searching" text), so
+// a copy that fills the buffer is taken again with the new length.
 std::string controlText(HWND control, bool responsive) {
     if (!responsive)
         return windowText(control);
-    DWORD_PTR length = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kSendTimeoutMs,
-                             &length))
-        return windowText(control);
-    std::vector<char> buffer(length + 2, '\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(),
-                             reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
-                             kSendTimeoutMs, &copied))
-        return windowText(control);
-    return std::string(buffer.data(), std::strlen(buffer.data()));
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        DWORD_PTR length = 0;
+        if (!SendMessageTimeoutA(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &length))
+            break;
+        std::vector<char> buffer(length + 2, '\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutA(control, WM_GETTEXT, buffer.size(),
+                                 reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                                 kSendTimeoutMs, &copied))
+            break;
+        std::size_t got = std::strlen(buffer.data());
+        if (got + 1 < buffer.size())
+            return std::string(buffer.data(), got);
+    }
+    return windowText(control);
 }
 
 int controlId(HWND control) {
