@@ -170,6 +170,9 @@ class DeliverablesTest(unittest.TestCase):
                 tool = z.extract(top + "radad-pack", folder)
                 self.assertTrue(files["radad-pack"].external_attr >> 16 & stat.S_IXUSR)
                 os.chmod(tool, 0o755)
+                # Linked statically, it runs whatever C library the machine has.
+                headers = subprocess.run(["readelf", "-l", tool], stdout=subprocess.PIPE, text=True, check=True)
+                self.assertFalse("INTERP" in headers.stdout, "radad-pack asks for the machine's dynamic loader")
                 self.assertEqual(subprocess.run([tool, "--version"], stdout=subprocess.PIPE, text=True).stdout,
                                  "radad-pack %s\n" % VERSION)
 

@@ -69,14 +69,6 @@ bool readOrComplain(const char* path, std::vector<unsigned char>& bytes) {
     return false;
 }
 
-bool writeFile(const char* path, const std::vector<unsigned char>& bytes) {
-    std::FILE* file = std::fopen(path, "wb");
-    if (file == nullptr)
-        return false;
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
-}
-
 class ListSink : public payload::RecordSink {
 public:
     void addRecord(const payload::RecordHeader& header) override { records.push_back(header); }
@@ -198,11 +190,17 @@ bool takeOption(const std::string& flag, const std::string& value, pe::ResourceE
     }
 }
 
-// Writes the file whole, or removes what a failed write left.
+// Writes the file whole, or removes what a failed write left. A path that
+// cannot be opened for writing (a folder, a file write-protected) stays as it is.
 bool writeOutput(const char* path, const std::vector<unsigned char>& bytes) {
-    if (writeFile(path, bytes))
+    std::FILE* file = std::fopen(path, "wb");
+    bool ok = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (file != nullptr && std::fclose(file) != 0)
+        ok = false;
+    if (ok)
         return true;
-    std::remove(path);
+    if (file != nullptr)
+        std::remove(path);
     std::fprintf(stderr, "radad-pack: cannot write %s\n", path);
     return false;
 }

@@ -22,7 +22,7 @@ bool JavaVm::adoptWhenNamed(const char* executableName, const char* fullPath,
 }
 
 bool JavaVm::locateAt(const char* candidate) {
-    return isAbsolutePath(candidate) && fileExists(candidate) && copyText(path, candidate);
+    return fileExists(candidate) && copyText(path, candidate);
 }
 
 bool JavaVm::locateRegistered(const char* key, const char* executableName) {
@@ -35,7 +35,7 @@ bool JavaVm::locateRegistered(const char* key, const char* executableName) {
     char home[kMaxPath] = {};
     if (!readRegistryString(HKEY_LOCAL_MACHINE, versionKey, "JavaHome", home, sizeof home))
         return false;
-    if (!joinPath(home, "Bin") || !joinPath(home, executableName))
+    if (!isAbsolutePath(home) || !joinPath(home, "Bin") || !joinPath(home, executableName))
         return false;
     return locateAt(home);
 }

@@ -42,10 +42,12 @@ protected:
                const char* workingDirectory, const char* outputDirectory, const char* outputName,
                bool contained) noexcept;
     bool adoptWhenNamed(const char* executableName, const char* fullPath, const char* fileName);
-    // locate for the kinds registered under HKEY_LOCAL_MACHINE\key.
+    // locate for the kinds registered under HKEY_LOCAL_MACHINE\key. Only a home
+    // that is an absolute path counts: "", "jre" or "C:" (the current directory
+    // of drive C) would lead to whatever lies in the current directory, usually
+    // the folder the installer was downloaded to.
     bool locateRegistered(const char* key, const char* executableName);
-    // Only an absolute path counts: a relative one would lead to whatever lies in
-    // the current directory, usually the folder the installer was downloaded to.
+    // Adopts candidate, an absolute path, when the file is there.
     bool locateAt(const char* candidate);
 };
 

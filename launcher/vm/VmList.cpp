@@ -28,8 +28,8 @@ FileIdentity identityOf(const char* path) {
 }
 
 // Takes the java.exe paths that the places offer into the free slots: each
-// under its full path, when it is absolute, the file is there and no earlier
-// place (a classic kind included) found the same executable.
+// under its full path, when the file is there and no earlier place (a classic
+// kind included) found the same executable.
 class FurtherVms : public VmPathSink {
 public:
     explicit FurtherVms(VmList& list) : list_(list) {
@@ -43,8 +43,8 @@ public:
 
     bool offer(const char* path) override {
         char full[kMaxPath];
-        if (nextSlot_ < VmList::kSlots && isAbsolutePath(path) && fullPathOf(path, full) &&
-            fileExists(full) && roster_.add(full, identityOf(full)))
+        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) && fileExists(full) &&
+            roster_.add(full, identityOf(full)))
             list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
         return !roster_.full();
     }

@@ -39,9 +39,12 @@ const char* nextText(const char* text) {
     return text + std::strlen(text) + 1;
 }
 
-// A home whose joined path does not fit is skipped, never cut.
+// A home that is no absolute path is skipped: "", "jre" or "C:" (the current
+// directory of drive C, which the join would turn into the root C:\) lead to
+// wherever the current directory is. So is one whose joined path does not fit:
+// it is never cut.
 bool offerHome(char (&home)[kMaxPath], VmPathSink& sink) {
-    if (!joinPath(home, "bin") || !joinPath(home, "java.exe"))
+    if (!isAbsolutePath(home) || !joinPath(home, "bin") || !joinPath(home, "java.exe"))
         return true;
     return sink.offer(home);
 }

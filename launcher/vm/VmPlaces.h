@@ -6,9 +6,9 @@
 // OpenJDK builds of other vendors register under keys of their own, and a
 // per-user installation under HKEY_CURRENT_USER. Others are only named by
 // JAVA_HOME or found on PATH. Each place offers the java.exe paths it
-// composes, in its own order, to a sink, and stops as soon as the sink wants no
-// more. Whether the path is absolute and the file exists is the sink's to check,
-// on the path made full (".." and "." resolved).
+// composes from absolute homes and directories only, in its own order, to a
+// sink, and stops as soon as the sink wants no more. Whether the file exists is
+// the sink's to check, on the path made full (".." and "." resolved).
 //
 //===----------------------------------------------------------------------===//
 #pragma once

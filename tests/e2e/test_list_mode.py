@@ -252,13 +252,17 @@ class ListModeTest(rig.LauncherTestCase):
         self.rig.install_program("C:\\later\\java.exe")
         # Neither the launcher's own folder nor the current directory is searched,
         # nor what an empty or relative JavaHome or PATH element leads to there or
-        # at the root of the current drive.
+        # at the root of the current drive ("C:" is drive C's current directory,
+        # not its root).
         self.rig.install_program(WORK + "\\java.exe")
         self.rig.install_java(WORK + "\\jre")
         self.rig.install_program("C:\\bin\\java.exe")
-        self.rig.register([("JDK", "17", "C:\\jdk17"), ("JDK", "18", ""), ("JDK", "19", "jre")])
+        self.rig.install_program("C:\\bin\\jre.exe")
+        self.rig.register([("JDK", "17", "C:\\jdk17"), ("JDK", "18", ""), ("JDK", "19", "jre"), ("JDK", "20", "C:")])
         self.s.reg_add(JDK_KEY, "CurrentVersion", "1.1")
         self.s.reg_add(JDK_KEY + "\\1.1", "JavaHome", "")
+        self.s.reg_add(JRE_KEY, "CurrentVersion", "1.1")
+        self.s.reg_add(JRE_KEY + "\\1.1", "JavaHome", "C:")
         launcher = self.rig.install_program("C:\\app\\radad.exe", wh.dist("radad.exe"), None).unix
         self.rig.install_program("C:\\app\\java.exe")
         report = self.list_mode(env={"JAVA_HOME": "C:\\home", "WINEPATH": "C:\\empty;;.;bin;C:\\onpath;C:\\later"},

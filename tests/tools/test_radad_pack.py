@@ -116,6 +116,12 @@ class RadadPackTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(word, result.stderr)
                 self.assertFalse(os.path.exists(out))
+        # An output that cannot be opened, here a folder, is left as it was.
+        folder = os.path.join(self.dir.name, "folder.exe")
+        os.mkdir(folder)
+        result = pack("build", self.stub, "-o", folder, "CommandLine:=x", "URL:=y", "s:=z")
+        self.assertEqual((result.returncode, os.path.isdir(folder)), (1, True), result.stderr)
+        self.assertIn("cannot write", result.stderr)
 
     def test_build_refuses_a_stub_whose_size_spells_the_prefix(self):
         stub = self.file("odd.exe", b"\0" * 0x787671)

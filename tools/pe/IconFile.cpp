@@ -63,6 +63,7 @@ std::vector<IconImage> readIconFile(const Bytes& file) {
                 std::to_string(file.size()) + " bytes hold the directory of only " +
                 std::to_string((file.size() - kHeaderSize) / kFileEntrySize));
     std::vector<IconImage> images(count);
+    std::uint64_t total = 0;
     for (std::size_t i = 0; i < count; ++i) {
         const std::size_t entry = kHeaderSize + i * kFileEntrySize;
         const std::string which = "image " + std::to_string(i + 1) + " of the icon file";
@@ -81,6 +82,9 @@ std::vector<IconImage> readIconFile(const Bytes& file) {
                                                      ") reaches past the end of the file (" +
                                                      std::to_string(file.size()) + " bytes)");
         require(offset >= directoryEnd, which + " overlaps the icon directory");
+        // Entries may name the same bytes, and every image is copied.
+        total += size;
+        require(total <= kMaxResourceBytes, "the images of the icon file hold more than 64 MiB");
         image.data = view.copy(offset, size);
         require(isImage(image.data), which + " is neither a bitmap nor a PNG image");
     }

@@ -33,8 +33,9 @@ struct IconImage {
 
 // The images of an icon file, in its order. Throws a FormatError naming the
 // problem for a file that is truncated, claims more images than its directory
-// holds, has an image outside the file or overlapping the directory, or an image
-// that is neither a bitmap nor a PNG.
+// holds, has an image outside the file or overlapping the directory, has images
+// of more than kMaxResourceBytes together, or an image that is neither a bitmap
+// nor a PNG.
 std::vector<IconImage> readIconFile(const Bytes& file);
 
 // Makes images the icon of the image whose resources root holds: the first

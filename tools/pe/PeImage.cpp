@@ -195,7 +195,9 @@ Bytes PeImage::withResourceSection(const Placement& placement, const Bytes& cont
         out.resize(std::max<std::size_t>(out.size(), std::size_t{section.rawOffset} + newRaw));
         std::fill(out.begin() + section.rawOffset, out.begin() + section.rawOffset + newRaw, 0);
         initialized += newRaw - section.rawSize;
-        section.virtualSize = static_cast<std::uint32_t>(content.size());
+        // A smaller tree keeps the section's span: Windows refuses an image
+        // whose next section no longer begins where this one's pages end.
+        section.virtualSize = std::max(span(section), static_cast<std::uint32_t>(content.size()));
         section.rawSize = newRaw;
         std::copy(content.begin(), content.end(), out.begin() + section.rawOffset);
     } else {

@@ -40,6 +40,8 @@ public:
                 const std::uint32_t at = nameField & ~kHighBit;
                 const std::uint32_t length = section_.u16(at);
                 const unsigned char* text = section_.at(at + 2, std::uint64_t{length} * 2);
+                // Entries may share a text, so each copy counts.
+                hold(std::uint64_t{length} * 2);
                 for (std::uint32_t k = 0; k < length; ++k)
                     child.name.text += static_cast<char16_t>(text[2 * k] | text[2 * k + 1] << 8);
             } else {
@@ -72,9 +74,14 @@ private:
         node.reserved = section_.u32(offset + 12);
         require(dataRva >= rva_ && fits(section_.size(), dataRva - rva_, size),
                 "resource data at " + hex(dataRva) + " lies outside the resource section");
-        total_ += size;
-        require(total_ <= kMaxResourceBytes, "the resources hold more than 64 MiB");
+        hold(size);
         node.data = section_.copy(dataRva - rva_, size);
+    }
+
+    // Adds bytes to what the tree holds, which stays within kMaxResourceBytes.
+    void hold(std::uint64_t bytes) {
+        total_ += bytes;
+        require(total_ <= kMaxResourceBytes, "the resources hold more than 64 MiB");
     }
 
     const ByteView& section_;

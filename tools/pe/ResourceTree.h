@@ -11,7 +11,7 @@
 // Reading is bounded like the payload reader: every offset is checked against
 // the section before it is followed, a directory or data entry may be reached
 // only once (so a hostile file cannot make a loop or a tree that multiplies),
-// and the data altogether stays under kMaxResourceBytes.
+// and the data and names altogether stay under kMaxResourceBytes.
 //
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -47,8 +47,10 @@ ResourceNode sampleTree() {
 }
 
 // A PE32 image of two sections, the resources and then relocations, with the
-// checksum field set; the resource section leaves slack bytes behind the tree.
-Bytes peImage(const ResourceNode& resources, std::uint32_t headersSize = 0x200) {
+// checksum field set; the resource section leaves slack bytes behind the tree,
+// and spans resourceSpan bytes in memory when that is more than the tree.
+Bytes peImage(const ResourceNode& resources, std::uint32_t headersSize = 0x200,
+              std::uint32_t resourceSpan = 0) {
     Bytes file(headersSize + 0x800, 0);
     file[0] = 'M';
     file[1] = 'Z';
@@ -61,11 +63,13 @@ Bytes peImage(const ResourceNode& resources, std::uint32_t headersSize = 0x200) 
     putU16(file, optional, 0x10B);
     putU32(file, optional + 32, 0x1000);
     putU32(file, optional + 36, 0x200);
-    putU32(file, optional + 56, 0x3000);
+    const Bytes tree = writeResourceTree(resources, 0x1000);
+    const std::uint32_t span = std::max(resourceSpan, static_cast<std::uint32_t>(tree.size()));
+    const std::uint32_t relocations = 0x1000 + static_cast<std::uint32_t>(alignUp(span, 0x1000));
+    putU32(file, optional + 56, relocations + 0x1000);
     putU32(file, optional + 60, headersSize);
     putU32(file, optional + 64, 1);
     putU32(file, optional + 92, 16);
-    const Bytes tree = writeResourceTree(resources, 0x1000);
     putU32(file, optional + 96 + 8 * kResourceDirectory, 0x1000);
     putU32(file, optional + 96 + 8 * kResourceDirectory + 4,
            static_cast<std::uint32_t>(tree.size()));
@@ -73,8 +77,8 @@ Bytes peImage(const ResourceNode& resources, std::uint32_t headersSize = 0x200) 
     for (std::uint32_t i = 0; i < 2; ++i) {
         const std::size_t entry = optional + 224 + 40 * i;
         std::copy_n(names[i], 6, file.begin() + entry);
-        putU32(file, entry + 8, i == 0 ? static_cast<std::uint32_t>(tree.size()) : 0x10);
-        putU32(file, entry + 12, 0x1000 * (i + 1));
+        putU32(file, entry + 8, i == 0 ? span : 0x10);
+        putU32(file, entry + 12, i == 0 ? 0x1000 : relocations);
         putU32(file, entry + 16, i == 0 ? 0x600 : 0x200);
         putU32(file, entry + 20, headersSize + 0x600 * i);
     }
@@ -143,6 +147,24 @@ TEST(ResourceTree, RefusesHostileDirectories) {
                   readResourceTree(ByteView(good, "section"), 0x2000);
               }).find("outside the resource section"),
               std::string::npos);
+
+    // 1100 types, empty, all named by one text of 32767 characters: 72 MB of names
+    // from a section of 100 KB.
+    const std::uint32_t types = 1100, length = 0x7FFF;
+    const std::uint32_t textAt = 16 + types * (8 + 16);
+    Bytes shared(16, 0);
+    putU16(shared, 12, types);
+    for (std::uint32_t i = 0; i < types; ++i) {
+        appendU32(shared, 0x80000000u | textAt);
+        appendU32(shared, 0x80000000u | (16 + types * 8 + i * 16));
+    }
+    shared.resize(textAt, 0);
+    appendU16(shared, length);
+    shared.resize(shared.size() + 2 * length, 'A');
+    EXPECT_NE(refusal([&] {
+                  readResourceTree(ByteView(shared, "section"), 0x1000);
+              }).find("more than 64 MiB"),
+              std::string::npos);
 }
 
 TEST(ResourceEdit, SetsEverythingAskedAndKeepsTheOtherResourcesByteForByte) {
@@ -194,6 +216,22 @@ TEST(ResourceEdit, WritesInPlaceWhatFitsAndOtherwiseAsTheLastSection) {
     updateChecksum(last);
     EXPECT_EQ(PeImage(last).checksum(), computeChecksum(last, PeImage(last).checksumOffset()));
 
+    // Windows loads no image whose sections leave a gap in memory, and a tree
+    // smaller than the pages its section spans must not open one.
+    const Bytes shrunk = editResources(peImage(sampleTree(), 0x200, 0x1800), small);
+    const std::pair<const char*, const Bytes*> outputs[] = {
+        {"in place", &inPlace}, {"last", &last}, {"in place, a page smaller", &shrunk}};
+    for (const auto& output : outputs) {
+        const PeImage image(*output.second);
+        const std::vector<Section>& sections = image.sections();
+        for (std::size_t i = 1; i < sections.size(); ++i) {
+            const Section& before = sections[i - 1];
+            const std::uint32_t span = before.virtualSize ? before.virtualSize : before.rawSize;
+            EXPECT_EQ(sections[i].virtualAddress, before.virtualAddress + alignUp(span, 0x1000))
+                << output.first << ": section " << i + 1;
+        }
+    }
+
     Bytes crowded = launcher;
     crowded[0x58 + 224 + 80] = 1; // where the new section's entry would go
     Bytes overlay = launcher;
@@ -220,6 +258,16 @@ TEST(IconFile, RefusesFilesThatAreTruncatedOrClaimWhatTheyDoNotHold) {
     EXPECT_NE(
         refusal([&] { readIconFile(Bytes(good.begin(), good.begin() + 5)); }).find("truncated"),
         std::string::npos);
+    // 256 entries naming one bitmap of 300,000 bytes: 77 MB of images.
+    Bytes repeated{0, 0, 1, 0, 0, 1};
+    for (int i = 0; i < 256; ++i) {
+        repeated.resize(repeated.size() + 8, 0);
+        appendU32(repeated, 300000);
+        appendU32(repeated, 6 + 256 * 16);
+    }
+    appendU32(repeated, 40);
+    repeated.resize(repeated.size() + 300000 - 4, 0);
+    EXPECT_NE(refusal([&] { readIconFile(repeated); }).find("more than 64 MiB"), std::string::npos);
 }
 
 TEST(IconFile, ReplacesTheFirstGroupAndOnlyTheImagesNoOtherGroupUses) {
