@@ -17,6 +17,7 @@ bool uninstallService();
 // Starts the service; one that already runs counts as started.
 bool startInstalledService();
 
-// Asks the service to stop and waits up to 30 s for it. True once the service
+// Asks the service to stop and waits up to 30 s for it, or as long as its
+// StopTimeout lets a stop take when that is longer. True once the service
 // could be opened, whether or not it stopped.
 bool stopInstalledService();

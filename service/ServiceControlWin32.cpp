@@ -12,9 +12,6 @@
 #include <cstring>
 
 namespace {
-constexpr int kStopPolls = 30;
-constexpr DWORD kStopPollMilliseconds = 1000;
-
 // Members are destroyed in reverse order: the service handle goes before the
 // manager handle, on every path.
 struct OpenedService {
@@ -119,9 +116,12 @@ bool stopInstalledService() {
     OpenedService opened;
     if (!openService(opened))
         return false;
+    std::uint32_t stopTimeout = kDefaultStopTimeoutMilliseconds;
+    readOptionalNumber(kStopTimeoutValue, stopTimeout);
+    const std::uint32_t polls = stopPollsFor(stopTimeout);
     SERVICE_STATUS status = SERVICE_STATUS();
     if (ControlService(opened.service.get(), SERVICE_CONTROL_STOP, &status)) {
-        for (int poll = 0; poll < kStopPolls; ++poll) {
+        for (std::uint32_t poll = 0; poll < polls; ++poll) {
             if (!QueryServiceStatus(opened.service.get(), &status) ||
                 status.dwCurrentState == SERVICE_STOPPED)
                 break;

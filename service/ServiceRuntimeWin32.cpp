@@ -30,6 +30,9 @@ static_assert(service_state::kAcceptPreshutdown == SERVICE_ACCEPT_PRESHUTDOWN,
 #endif
 static_assert(service_state::kServiceSpecificError == ERROR_SERVICE_SPECIFIC_ERROR,
               "error codes of the manager");
+static_assert(service_state::kNoError == NO_ERROR, "error codes of the manager");
+static_assert(service_state::kCallNotImplemented == ERROR_CALL_NOT_IMPLEMENTED,
+              "error codes of the manager");
 
 namespace {
 // Between two reports of stop pending, well within their wait hint.
@@ -265,7 +268,7 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
     // report stopped.
     if (serviceState.control(control))
         SetEvent(stopEvent.get());
-    return NO_ERROR;
+    return controlResult(control);
 }
 
 namespace {

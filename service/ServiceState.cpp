@@ -7,6 +7,16 @@ std::uint32_t acceptedControls(bool preshutdownOffered) {
     return kAcceptStop | (preshutdownOffered ? kAcceptPreshutdown : kAcceptShutdown);
 }
 
+namespace {
+bool stopsTheService(std::uint32_t code) {
+    return code == kControlStop || code == kControlShutdown || code == kControlPreshutdown;
+}
+} // namespace
+
+std::uint32_t controlResult(std::uint32_t code) {
+    return stopsTheService(code) || code == kControlInterrogate ? kNoError : kCallNotImplemented;
+}
+
 std::uint32_t ServiceState::waitHint() const {
     return current_ == kStopPending ? kStopPendingWaitHint : 0;
 }
@@ -26,7 +36,7 @@ bool ServiceState::markRunning() {
 ControlOutcome ServiceState::control(std::uint32_t code) {
     if (current_ == kNone || current_ == kStopped)
         return {false, false};
-    if (code != kControlStop && code != kControlShutdown && code != kControlPreshutdown)
+    if (!stopsTheService(code))
         return {true, false};
     if (current_ != kStopPending) {
         current_ = kStopPending;

@@ -34,6 +34,12 @@ constexpr std::uint32_t kControlInterrogate = 4;
 constexpr std::uint32_t kControlShutdown = 5;
 constexpr std::uint32_t kControlPreshutdown = 15;
 
+// What the extended handler answers: handled, or a control the service does
+// not act on (a user-defined code 128-255, which the manager passes on
+// whatever the service accepts).
+constexpr std::uint32_t kNoError = 0;
+constexpr std::uint32_t kCallNotImplemented = 120;
+
 constexpr std::uint32_t kAcceptStop = 0x1;
 constexpr std::uint32_t kAcceptShutdown = 0x4;
 constexpr std::uint32_t kAcceptPreshutdown = 0x100;
@@ -51,6 +57,11 @@ constexpr std::uint32_t kNoStartCommand = 2;
 // Stop, and the shutdown in the form the system offers: Windows XP and Server
 // 2003 know no preshutdown and refuse a status that accepts it.
 std::uint32_t acceptedControls(bool preshutdownOffered);
+
+// The handler's answer to a control: kNoError for the stop, the two forms of
+// shutdown and interrogate (which every service answers), kCallNotImplemented
+// for any other, so that the sender is not told it was carried out.
+std::uint32_t controlResult(std::uint32_t code);
 
 struct ControlOutcome {
     bool report;     // report the record, in its current state

@@ -20,3 +20,9 @@ std::uint32_t preshutdownTimeoutFor(std::uint32_t stopTimeout, std::uint32_t cur
         clampStopTimeout(stopTimeout) + kTreeEndMilliseconds + kPreshutdownMarginMilliseconds;
     return needed > current ? needed : current;
 }
+
+std::uint32_t stopPollsFor(std::uint32_t stopTimeout) {
+    const std::uint32_t wait =
+        preshutdownTimeoutFor(stopTimeout, kMinStopPolls * kStopPollMilliseconds);
+    return (wait + kStopPollMilliseconds - 1) / kStopPollMilliseconds;
+}

@@ -26,3 +26,11 @@ std::uint32_t clampStopTimeout(std::uint32_t requested);
 // the ending of a process tree and the starting of the stop command
 // included; never lower than current, the one the system has.
 std::uint32_t preshutdownTimeoutFor(std::uint32_t stopTimeout, std::uint32_t current);
+
+// "/stop" asks the service once a second whether it has stopped, 30 times,
+// or as often as a whole stop of stopTimeout may take when that is longer:
+// given up earlier, "/uninstall" would leave a service marked for deletion,
+// which a following "/install" cannot create again.
+constexpr std::uint32_t kStopPollMilliseconds = 1000;
+constexpr std::uint32_t kMinStopPolls = 30;
+std::uint32_t stopPollsFor(std::uint32_t stopTimeout);

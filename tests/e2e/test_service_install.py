@@ -81,7 +81,11 @@ class InstallAndControlTest(ServiceTestCase):
 
     def test_5_stop_runs_the_stop_command_and_waits_for_both_processes(self):
         watcher = self.p.watch(20000)
-        time.sleep(1.0)
+        # A watch that starts late under load would see only the stop: the
+        # stop goes out once it has reported the service running.
+        deadline = time.monotonic() + 20
+        while not watcher.stdout and time.monotonic() < deadline:
+            time.sleep(0.1)
         elapsed = self.run_brisnode("/stop")
         self.assertEqual(self.p.state(), STOPPED, "stop returns once the service has stopped")
         _, changes = self.p.parse_watch(watcher)

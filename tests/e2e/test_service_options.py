@@ -272,6 +272,19 @@ class OptionsTest(ServiceTestCase):
             "start command started", "server ended with exit code 0", "restart scheduled in 3600000 ms",
             "stop requested", "service stopped"])
 
+    def test_stop_waits_as_long_as_the_stop_timeout_lets_a_stop_take(self):
+        # Over the 30 polls of /stop: given up after them, /uninstall would
+        # leave the service marked for deletion, and /install could not make it.
+        self.start_with(SERVER + " run slow ignore-stop", SERVER + " stop slow",
+                        LogFile=LOG, StopTimeout=33000)
+        self.addCleanup(self.p.quit_server, "slow")
+        self.assertTrue(self.p.wait_log("slow", "run"))
+        elapsed = self.p.brisnode(self, self.exe, "/stop", timeout=90)
+        self.assertEqual(self.p.state(), STOPPED)
+        self.assertGreaterEqual(elapsed, 32)
+        self.assertEqual(messages(self.read_log()[0])[-2:], [
+            "gave up waiting after 33 s: the server still runs", "service stopped"])
+
     def test_process_tree_outlives_its_launcher_and_is_ended_after_the_stop_timeout(self):
         self.start_with(SERVER + " launch deep ignore-stop", SERVER + " stop deep",
                         LogFile=LOG, ProcessTree=1, StopTimeout=2500)
@@ -332,12 +345,16 @@ class OptionsTest(ServiceTestCase):
                          ["Brisnode.exe", "start.bat", "stop.bat"])
 
     def test_zz_install_keeps_the_values_and_creates_none(self):
-        # Runs last: it installs the service anew.
+        # Runs last: it installs the service anew. Values set on the installed
+        # service go with its key at /uninstall: they are set in between.
+        self.p.set_value("ProcessTree", 1, "REG_DWORD")
+        self.p.set_value("StopTimeout", 200000, "REG_DWORD")
         self.p.brisnode(self, self.exe, "/uninstall")
         self.p.brisnode(self, self.exe, "/install")
         self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
         for name in OPTIONAL_VALUES:
             self.assertIsNone(self.p.value(name), name)
+        self.assertEqual(self.p.config()["preshutdown"], "180000")
 
         # Set before the service exists, as a deployment script may; kept by
         # /install, and by a second /install too.

@@ -231,6 +231,19 @@ TEST(ServiceControlsTest, PreshutdownWhereTheSystemOffersItShutdownElsewhere) {
     EXPECT_EQ(acceptedControls(false), 0x5u);
 }
 
+// A control the handler does not act on is not answered as carried out.
+TEST(ServiceControlsTest, HandledControlsAnswerNoErrorOthersNotImplemented) {
+    const struct {
+        std::uint32_t code;
+        std::uint32_t result;
+    } cases[] = {{kControlStop, kNoError},        {kControlShutdown, kNoError},
+                 {kControlPreshutdown, kNoError}, {kControlInterrogate, kNoError},
+                 {2, kCallNotImplemented},        {128, kCallNotImplemented},
+                 {255, kCallNotImplemented}};
+    for (const auto& c : cases)
+        EXPECT_EQ(controlResult(c.code), c.result) << c.code;
+}
+
 TEST(ServiceExitCodesTest, FailuresCarryAnErrorAndAStopRequestNone) {
     const struct {
         ServiceEnd end;

@@ -31,4 +31,19 @@ TEST(StopTimeoutTest, PreshutdownCoversTheWholeStopAndIsNeverLowered) {
             << c.stopTimeout << " " << c.current;
 }
 
+TEST(StopTimeoutTest, StopPollsCoverTheWholeStopAndNeverFallBelowThirty) {
+    const struct {
+        std::uint32_t stopTimeout;
+        std::uint32_t polls;
+    } cases[] = {
+        {10000, 30},        // the default stop, 20 s at most, keeps the 30 polls
+        {20000, 30},        // 30 s: still within them
+        {20001, 31},        // a millisecond more is a poll more
+        {60000, 70},        // the stop, the end of a tree and the margin
+        {0xFFFFFFFF, 3610}, // clamped to an hour
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(stopPollsFor(c.stopTimeout), c.polls) << c.stopTimeout;
+}
+
 } // namespace
