@@ -5,6 +5,7 @@ with two stand-in Java VMs, and the two dialogs of an installation. Screenshots
 go to docs/images/. "demo.py install LAUNCHER" runs only the real installation,
 of the given launcher."""
 
+import glob
 import os
 import subprocess
 import sys
@@ -82,28 +83,20 @@ def real_installation(launcher=None):
         s.install(os.path.join(bridge, "bin", "java.exe"), java)
         s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit", "CurrentVersion", "1.1")
         s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit\\1.1", "JavaHome", "C:\\vm")
-        _, temp = s.temp_dir()
+        runner = rig.Rig(s)
         process = s.spawn([launcher])
-        s.wait_window(CAPTION, "dialog", timeout=60)
-        searching = "Searching for Java virtual machines..."
-        while s.control_text(CAPTION, 1002, "dialog") == searching:
-            pass
-        print("the dialog says: %s" % s.control_text(CAPTION, 1002, "dialog").replace("\n", " "))
-        items, _ = s.combo(CAPTION, 1001, "dialog")
+        controls = runner.search_result(timeout=60)
+        print("the dialog says: %s" % controls[rig.IDC_MESSAGE_TEXT].text.replace("\n", " "))
+        items, _ = s.combo(CAPTION, rig.IDC_VM_LIST, "dialog")
         print("listed: %s" % ", ".join(item.text for item in items))
         s.press(CAPTION, 1, "dialog")
         print("OK pressed; the launcher ended with exit code %d" % process.wait(60))
         # The installer ran in the launcher's folder for this run, which keeps what
         # the installer wrote there.
-        for folder in sorted(os.listdir(temp)):
-            ran = os.path.join(temp, folder, "setup-ran.txt")
-            if os.path.exists(ran):
-                with open(ran, encoding="latin-1") as f:
-                    print("the installer class left %s\\setup-ran.txt: %s" % (folder, f.read().strip()))
-        print("the temporary directory now holds: %s" % ", ".join(
-            "%s (%s)" % (n, ", ".join(sorted(os.listdir(os.path.join(temp, n))))) if os.path.isdir(os.path.join(temp, n))
-            else n for n in sorted(os.listdir(temp))))
-
+        print("the temporary directory now holds: %s" % ", ".join(runner.leftovers()))
+        for ran in glob.glob(os.path.join(runner.temp, "radad-*", "setup-ran.txt")):
+            with open(ran, encoding="latin-1") as f:
+                print("the installer class left setup-ran.txt: %s" % f.read().strip())
 
 def main():
     if len(sys.argv) == 3 and sys.argv[1] == "install":

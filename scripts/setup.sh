@@ -9,7 +9,7 @@ packages=(
     wine wine32:i386 wine64 wine64-tools
     xvfb xauth x11-apps imagemagick
     ecj default-jre-headless openjdk-17-jdk-headless
-    openssl osslsigncode icoutils python3-pefile
+    openssl osslsigncode icoutils
     clang libclang-rt-14-dev hyperfine
 )
 
