@@ -127,12 +127,14 @@ void logStopRequest(ServiceLog& log) {
         log.write("stop requested");
 }
 
+// "1 process", "2 processes".
+LogLine& processes(LogLine& line, DWORD count) {
+    return line.number(count).text(count == 1 ? " process" : " processes");
+}
+
 // "2 processes of its tree still run", "1 process still runs".
 void stillRunning(LogLine& line, DWORD count, const char* ofWhat) {
-    line.number(count)
-        .text(count == 1 ? " process" : " processes")
-        .text(ofWhat)
-        .text(count == 1 ? " still runs" : " still run");
+    processes(line, count).text(ofWhat).text(count == 1 ? " still runs" : " still run");
 }
 
 void logTreeDropped(ServiceLog& log, const char* what, DWORD error) {
@@ -182,10 +184,7 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
     DWORD error = 0;
     LogLine line = ServiceLog::line();
     if (tree.endAll(ended, error)) {
-        line.text("ended ")
-            .number(ended)
-            .text(ended == 1 ? " process" : " processes")
-            .text(" of the server's tree");
+        processes(line.text("ended "), ended).text(" of the server's tree");
         const DWORD left = tree.running();
         if (left != 0) {
             line.text("; ");
@@ -197,6 +196,12 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
         line.text(")");
     }
     log.write(line);
+}
+
+// The start command, into the server's tree while it is watched.
+bool startServer(Server& server, DWORD& error, ServiceLog& log) {
+    return launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                         server.tree ? &server.tree : nullptr);
 }
 } // namespace
 
@@ -251,8 +256,7 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
     }
     ExitCodes codes;
     DWORD error = 0;
-    if (launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                      server.tree ? &server.tree : nullptr)) {
+    if (startServer(server, error, log)) {
         serviceState.markRunning();
         codes = superviseServer(server, options, log);
     } else {
@@ -548,7 +552,6 @@ ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog&
             if (waitedForStop != WAIT_TIMEOUT)
                 return ExitCodes();
             history.recordRestart(GetTickCount());
-        } while (!launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                                server.tree ? &server.tree : nullptr));
+        } while (!startServer(server, error, log));
     }
 }
