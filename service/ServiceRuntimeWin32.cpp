@@ -442,13 +442,13 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
     return true;
 }
 
-bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
+void runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
     UniqueHandle stopProcess;
     DWORD error = 0;
     const bool watchTree = static_cast<bool>(server.tree);
     bool stopRunning = launchCommand(kStopCmdValue, kStopCommandRole, stopProcess, error, log);
     if (!stopRunning && !watchTree)
-        return false;
+        return;
     // Each end is logged as it comes; the wait as a whole lasts at most
     // stopTimeout. The start command's process may have ended long before, in
     // a tree; its handle then wakes the first wait at once.
@@ -459,7 +459,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
     for (;;) {
         const bool serverRunning = watchTree ? treeRunning : processRunning;
         if (!stopRunning && !serverRunning)
-            return true;
+            return;
         const DWORD now = GetTickCount();
         if (now - started >= stopTimeout) {
             LogLine line = ServiceLog::line();
@@ -471,7 +471,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
             log.write(line);
             if (watchTree && treeRunning)
                 endTree(server.tree, log);
-            return false;
+            return;
         }
         if (now - reported >= kProgressMilliseconds) {
             serviceState.progress();
@@ -496,7 +496,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
             Sleep(timeout);
         if (woke != WAIT_TIMEOUT) {
             if (woke >= WAIT_OBJECT_0 + count)
-                return true;
+                return;
             const HANDLE ended = waited[woke - WAIT_OBJECT_0];
             if (ended == stopProcess.get()) {
                 logEnd(log, kStopCommandRole, ended);
