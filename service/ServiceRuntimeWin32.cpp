@@ -296,9 +296,7 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
     }
     std::uint32_t limit = kDefaultRestartLimit;
     if (readOptionalNumber(kRestartLimitValue, limit) == OptionalValue::WrongType) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartLimit is not a REG_DWORD: ").number(limit).text(" used");
-        log.write(line);
+        log.write("RestartLimit is not a REG_DWORD: ", limit, " used");
     } else if (limit > kMaxRestartLimit) {
         LogLine line = ServiceLog::line();
         line.text("RestartLimit of ")
@@ -327,11 +325,8 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
 DWORD readStopTimeout(ServiceLog& log) {
     std::uint32_t requested = kDefaultStopTimeoutMilliseconds;
     const OptionalValue found = readOptionalNumber(kStopTimeoutValue, requested);
-    if (found == OptionalValue::WrongType) {
-        LogLine line = ServiceLog::line();
-        line.text("StopTimeout is not a REG_DWORD: ").number(requested).text(" ms used");
-        log.write(line);
-    }
+    if (found == OptionalValue::WrongType)
+        log.write("StopTimeout is not a REG_DWORD: ", requested, " ms used");
     if (found != OptionalValue::Found)
         return kDefaultStopTimeoutMilliseconds;
     const std::uint32_t timeout = clampStopTimeout(requested);
@@ -344,11 +339,7 @@ DWORD readStopTimeout(ServiceLog& log) {
             .text(" ms used");
         log.write(line);
     }
-    LogLine line = ServiceLog::line();
-    line.text("a stop waits up to ")
-        .number(timeout)
-        .text(" ms for the stop command and the server to end");
-    log.write(line);
+    log.write("a stop waits up to ", timeout, " ms for the stop command and the server to end");
     return timeout;
 }
 
@@ -360,11 +351,7 @@ bool readProcessTree(ServiceLog& log) {
     if (found != OptionalValue::Found || wanted == 0)
         return false;
     if (wanted != 1) {
-        LogLine line = ServiceLog::line();
-        line.text("ProcessTree of ")
-            .number(wanted)
-            .text(" is not 1: the server's tree is not watched");
-        log.write(line);
+        log.write("ProcessTree of ", wanted, " is not 1: the server's tree is not watched");
         return false;
     }
     return true;
@@ -543,9 +530,7 @@ ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog&
                 log.write(line);
                 return exitCodesFor(ServiceEnd::RestartsRanOut, 0);
             }
-            LogLine line = ServiceLog::line();
-            line.text("restart scheduled in ").number(policy.delay).text(" ms");
-            log.write(line);
+            log.write("restart scheduled in ", policy.delay, " ms");
             const DWORD waitedForStop = WaitForSingleObject(stopEvent.get(), policy.delay);
             if (waitedForStop == WAIT_OBJECT_0)
                 logStopRequest(log);
