@@ -59,11 +59,8 @@ void ServiceLog::open() {
                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     write("service started");
-    if (limitFound == OptionalValue::WrongType) {
-        LogLine line = ServiceLog::line();
-        line.text("LogLimit is not a REG_DWORD: ").number(limit).text(" bytes used");
-        write(line);
-    }
+    if (limitFound == OptionalValue::WrongType)
+        write("LogLimit is not a REG_DWORD: ", limit, " bytes used");
     if (rotation != Rotation::NotNeeded) {
         LogLine line = ServiceLog::line();
         line.text("the log was over ").number(limit).text(" bytes: ");
@@ -112,6 +109,14 @@ void ServiceLog::write(const char* message) {
         return;
     LogLine line = ServiceLog::line();
     line.text(message);
+    write(line);
+}
+
+void ServiceLog::write(const char* before, std::uint32_t number, const char* after) {
+    if (!file_)
+        return;
+    LogLine line = ServiceLog::line();
+    line.text(before).number(number).text(after);
     write(line);
 }
 

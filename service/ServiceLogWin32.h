@@ -29,6 +29,8 @@ public:
     // Each does nothing while the log is closed.
     void write(const LogLine& line);
     void write(const char* message);
+    // "<before><number><after>", the shape of most lines.
+    void write(const char* before, std::uint32_t number, const char* after);
 
     // A copy of the file's handle that a process started with handle
     // inheritance receives; empty while the log is closed.

@@ -127,12 +127,14 @@ void logStopRequest(ServiceLog& log) {
         log.write("stop requested");
 }
 
+// "1 process", "2 processes".
+LogLine& processes(LogLine& line, DWORD count) {
+    return line.number(count).text(count == 1 ? " process" : " processes");
+}
+
 // "2 processes of its tree still run", "1 process still runs".
 void stillRunning(LogLine& line, DWORD count, const char* ofWhat) {
-    line.number(count)
-        .text(count == 1 ? " process" : " processes")
-        .text(ofWhat)
-        .text(count == 1 ? " still runs" : " still run");
+    processes(line, count).text(ofWhat).text(count == 1 ? " still runs" : " still run");
 }
 
 void logTreeDropped(ServiceLog& log, const char* what, DWORD error) {
@@ -182,10 +184,7 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
     DWORD error = 0;
     LogLine line = ServiceLog::line();
     if (tree.endAll(ended, error)) {
-        line.text("ended ")
-            .number(ended)
-            .text(ended == 1 ? " process" : " processes")
-            .text(" of the server's tree");
+        processes(line.text("ended "), ended).text(" of the server's tree");
         const DWORD left = tree.running();
         if (left != 0) {
             line.text("; ");
@@ -197,6 +196,12 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
         line.text(")");
     }
     log.write(line);
+}
+
+// The start command, into the server's tree while it is watched.
+bool startServer(Server& server, DWORD& error, ServiceLog& log) {
+    return launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                         server.tree ? &server.tree : nullptr);
 }
 } // namespace
 
@@ -251,8 +256,7 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
     }
     ExitCodes codes;
     DWORD error = 0;
-    if (launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                      server.tree ? &server.tree : nullptr)) {
+    if (startServer(server, error, log)) {
         serviceState.markRunning();
         codes = superviseServer(server, options, log);
     } else {
@@ -292,9 +296,7 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
     }
     std::uint32_t limit = kDefaultRestartLimit;
     if (readOptionalNumber(kRestartLimitValue, limit) == OptionalValue::WrongType) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartLimit is not a REG_DWORD: ").number(limit).text(" used");
-        log.write(line);
+        log.write("RestartLimit is not a REG_DWORD: ", limit, " used");
     } else if (limit > kMaxRestartLimit) {
         LogLine line = ServiceLog::line();
         line.text("RestartLimit of ")
@@ -323,11 +325,8 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
 DWORD readStopTimeout(ServiceLog& log) {
     std::uint32_t requested = kDefaultStopTimeoutMilliseconds;
     const OptionalValue found = readOptionalNumber(kStopTimeoutValue, requested);
-    if (found == OptionalValue::WrongType) {
-        LogLine line = ServiceLog::line();
-        line.text("StopTimeout is not a REG_DWORD: ").number(requested).text(" ms used");
-        log.write(line);
-    }
+    if (found == OptionalValue::WrongType)
+        log.write("StopTimeout is not a REG_DWORD: ", requested, " ms used");
     if (found != OptionalValue::Found)
         return kDefaultStopTimeoutMilliseconds;
     const std::uint32_t timeout = clampStopTimeout(requested);
@@ -340,11 +339,7 @@ DWORD readStopTimeout(ServiceLog& log) {
             .text(" ms used");
         log.write(line);
     }
-    LogLine line = ServiceLog::line();
-    line.text("a stop waits up to ")
-        .number(timeout)
-        .text(" ms for the stop command and the server to end");
-    log.write(line);
+    log.write("a stop waits up to ", timeout, " ms for the stop command and the server to end");
     return timeout;
 }
 
@@ -356,11 +351,7 @@ bool readProcessTree(ServiceLog& log) {
     if (found != OptionalValue::Found || wanted == 0)
         return false;
     if (wanted != 1) {
-        LogLine line = ServiceLog::line();
-        line.text("ProcessTree of ")
-            .number(wanted)
-            .text(" is not 1: the server's tree is not watched");
-        log.write(line);
+        log.write("ProcessTree of ", wanted, " is not 1: the server's tree is not watched");
         return false;
     }
     return true;
@@ -438,13 +429,13 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
     return true;
 }
 
-bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
+void runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
     UniqueHandle stopProcess;
     DWORD error = 0;
     const bool watchTree = static_cast<bool>(server.tree);
     bool stopRunning = launchCommand(kStopCmdValue, kStopCommandRole, stopProcess, error, log);
     if (!stopRunning && !watchTree)
-        return false;
+        return;
     // Each end is logged as it comes; the wait as a whole lasts at most
     // stopTimeout. The start command's process may have ended long before, in
     // a tree; its handle then wakes the first wait at once.
@@ -455,7 +446,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
     for (;;) {
         const bool serverRunning = watchTree ? treeRunning : processRunning;
         if (!stopRunning && !serverRunning)
-            return true;
+            return;
         const DWORD now = GetTickCount();
         if (now - started >= stopTimeout) {
             LogLine line = ServiceLog::line();
@@ -467,7 +458,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
             log.write(line);
             if (watchTree && treeRunning)
                 endTree(server.tree, log);
-            return false;
+            return;
         }
         if (now - reported >= kProgressMilliseconds) {
             serviceState.progress();
@@ -492,7 +483,7 @@ bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log) {
             Sleep(timeout);
         if (woke != WAIT_TIMEOUT) {
             if (woke >= WAIT_OBJECT_0 + count)
-                return true;
+                return;
             const HANDLE ended = waited[woke - WAIT_OBJECT_0];
             if (ended == stopProcess.get()) {
                 logEnd(log, kStopCommandRole, ended);
@@ -539,16 +530,13 @@ ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog&
                 log.write(line);
                 return exitCodesFor(ServiceEnd::RestartsRanOut, 0);
             }
-            LogLine line = ServiceLog::line();
-            line.text("restart scheduled in ").number(policy.delay).text(" ms");
-            log.write(line);
+            log.write("restart scheduled in ", policy.delay, " ms");
             const DWORD waitedForStop = WaitForSingleObject(stopEvent.get(), policy.delay);
             if (waitedForStop == WAIT_OBJECT_0)
                 logStopRequest(log);
             if (waitedForStop != WAIT_TIMEOUT)
                 return ExitCodes();
             history.recordRestart(GetTickCount());
-        } while (!launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                                server.tree ? &server.tree : nullptr));
+        } while (!startServer(server, error, log));
     }
 }

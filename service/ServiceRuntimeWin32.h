@@ -48,8 +48,8 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
 
 // Runs the stop command and waits up to stopTimeout for it and the server to
 // end, reporting the progress; then ends what is left of the server's tree.
-// False when the stop command did not start or the wait ran out.
-bool runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log);
+// When the stop command does not start, only a watched tree is waited for.
+void runStopCommand(Server& server, DWORD stopTimeout, ServiceLog& log);
 
 // Waits for a stop control or for the server to end by itself, and starts it
 // again as the options say. The server's process handle is closed on return.

@@ -63,8 +63,6 @@ bool ServiceState::markStopped() {
 
 ExitCodes exitCodesFor(ServiceEnd end, std::uint32_t detail) {
     switch (end) {
-    case ServiceEnd::StopRequested:
-        return ExitCodes();
     case ServiceEnd::StartFailed:
         if (detail != 0)
             return ExitCodes{detail, 0};

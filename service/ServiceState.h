@@ -101,8 +101,8 @@ struct ExitCodes {
     std::uint32_t serviceSpecific = 0;
 };
 
+// The ends other than a stop request, which is a clean stop.
 enum class ServiceEnd {
-    StopRequested,  // by the administrator or the system's shutdown
     StartFailed,    // detail: the Windows error; 0 when there was no command to start
     ServerEnded,    // detail: the server's exit code
     RestartsRanOut, // a server that kept ending used up its restarts

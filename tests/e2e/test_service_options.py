@@ -345,10 +345,7 @@ class OptionsTest(ServiceTestCase):
                          ["Brisnode.exe", "start.bat", "stop.bat"])
 
     def test_zz_install_keeps_the_values_and_creates_none(self):
-        # Runs last: it installs the service anew. Values set on the installed
-        # service go with its key at /uninstall: they are set in between.
-        self.p.set_value("ProcessTree", 1, "REG_DWORD")
-        self.p.set_value("StopTimeout", 200000, "REG_DWORD")
+        # Runs last: it installs the service anew.
         self.p.brisnode(self, self.exe, "/uninstall")
         self.p.brisnode(self, self.exe, "/install")
         self.assertEqual(self.p.wait_state(STOPPED), STOPPED)

@@ -10,8 +10,6 @@
 //                                     stopped or <ms> have passed
 //   svcquery setraw <value> <text>    stores text in the service's key as a
 //                                     REG_SZ without its terminating NUL
-//   svcquery read260 <value>          what a query into a 260-byte buffer gives:
-//                                     "<result> <size> <bytes in hex>"
 #include "TestProgram.h"
 
 #include <cstdio>
@@ -131,24 +129,6 @@ int setRaw(const char* value, const char* text) {
     return result == ERROR_SUCCESS ? 0 : kFailed;
 }
 
-int read260(const char* value) {
-    HKEY opened = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SYSTEM\\CurrentControlSet\\Services\\Brisnode", 0,
-                      KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
-        return kNoService;
-    UniqueRegistryKey key(opened);
-    unsigned char data[260];
-    std::memset(data, 0xee, sizeof data);
-    DWORD type = 0;
-    DWORD size = sizeof data;
-    const LONG result = RegQueryValueExA(key.get(), value, nullptr, &type, data, &size);
-    std::printf("%ld %lu ", result, size);
-    for (DWORD i = 0; i < size && i < sizeof data; ++i)
-        std::printf("%02x", data[i]);
-    std::printf("\n");
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -163,9 +143,7 @@ int main(int argc, char** argv) {
                      argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "setraw") == 0)
         return setRaw(argv[2], argv[3]);
-    if (argc >= 3 && std::strcmp(argv[1], "read260") == 0)
-        return read260(argv[2]);
     std::fprintf(stderr, "usage: svcquery status|config|control <code>|watch <ms> [<code>]|"
-                         "setraw <value> <text>|read260 <value>\n");
+                         "setraw <value> <text>\n");
     return 64;
 }

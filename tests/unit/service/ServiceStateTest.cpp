@@ -17,16 +17,7 @@ namespace {
 
 using namespace service_state;
 
-enum class Event {
-    Begin,
-    Running,
-    StopControl,
-    Shutdown,
-    Preshutdown,
-    Interrogate,
-    Progress,
-    Stopped
-};
+enum class Event { Begin, Running, StopControl, Shutdown, Preshutdown, Interrogate, Stopped };
 
 struct Step {
     Event event;
@@ -57,8 +48,6 @@ Outcome apply(ServiceState& state, Event event) {
             state.control(codes[static_cast<int>(event) - static_cast<int>(Event::StopControl)]);
         return {outcome.report, outcome.signalStop};
     }
-    case Event::Progress:
-        return {state.progress(), false};
     case Event::Stopped:
         return {state.markStopped(), false};
     }
@@ -103,6 +92,7 @@ INSTANTIATE_TEST_SUITE_P(
                                   {Event::Running, true, false, kRunning},
                                   {Event::Stopped, true, false, kStopped},
                                   {Event::StopControl, false, false, kStopped},
+                                  {Event::Preshutdown, false, false, kStopped},
                                   {Event::Interrogate, false, false, kStopped}}},
                     SequenceCase{"StoppedIsReportedOnce",
                                  {{Event::Begin, false, false, kStartPending},
@@ -115,31 +105,17 @@ INSTANTIATE_TEST_SUITE_P(
                                   {Event::Interrogate, true, false, kRunning},
                                   {Event::StopControl, true, true, kStopPending},
                                   {Event::Interrogate, true, false, kStopPending}}},
+                    // The system's shutdown stops the service as a stop control does.
                     SequenceCase{"SecondStopControlReportsAgain",
                                  {{Event::Begin, false, false, kStartPending},
                                   {Event::Running, true, false, kRunning},
+                                  {Event::Preshutdown, true, true, kStopPending},
                                   {Event::StopControl, true, true, kStopPending},
-                                  {Event::StopControl, true, true, kStopPending}}},
+                                  {Event::Shutdown, true, true, kStopPending}}},
                     SequenceCase{"RunningNeverFollowsStopPending",
                                  {{Event::Begin, false, false, kStartPending},
                                   {Event::StopControl, true, true, kStopPending},
                                   {Event::Running, false, false, kStopPending}}},
-                    SequenceCase{"ShutdownStopsLikeAStopControl",
-                                 {{Event::Begin, false, false, kStartPending},
-                                  {Event::Running, true, false, kRunning},
-                                  {Event::Preshutdown, true, true, kStopPending},
-                                  {Event::Shutdown, true, true, kStopPending},
-                                  {Event::Stopped, true, false, kStopped},
-                                  {Event::Preshutdown, false, false, kStopped}}},
-                    SequenceCase{"ProgressIsReportedWhileStopPendingOnly",
-                                 {{Event::Begin, false, false, kStartPending},
-                                  {Event::Progress, false, false, kStartPending},
-                                  {Event::Running, true, false, kRunning},
-                                  {Event::Progress, false, false, kRunning},
-                                  {Event::StopControl, true, true, kStopPending},
-                                  {Event::Progress, true, false, kStopPending},
-                                  {Event::Stopped, true, false, kStopped},
-                                  {Event::Progress, false, false, kStopped}}},
                     SequenceCase{"ControlBeforeTheServiceBeganIsIgnored",
                                  {{Event::StopControl, false, false, kNone},
                                   {Event::Begin, false, false, kStartPending}}}),
@@ -198,19 +174,23 @@ TEST(ReportedServiceStateTest, StoppedIsReportedOnceAndLastWhileControlsArrive) 
 }
 
 // The system waits for a stop as long as each report of stop pending brings a
-// new checkpoint within its wait hint; stopped ends the count.
+// new checkpoint within its wait hint; stopped ends the count. Progress outside
+// a stop is not reported.
 TEST(ReportedServiceStateTest, StopPendingCountsCheckpointsUntilStopped) {
     std::mutex lock;
     Recorder recorder;
     ReportedServiceState<std::mutex> state(lock, record, &recorder);
     state.begin();
+    state.progress();
     state.markRunning();
+    state.progress();
     EXPECT_EQ(state.stopControl(), 0u);
     state.control(kControlPreshutdown);
     state.progress();
     state.control(kControlStop);
     state.progress();
     state.markStopped();
+    state.progress();
     using Seen = std::tuple<std::uint32_t, std::uint32_t, std::uint32_t>; // state, checkpoint, hint
     std::vector<Seen> seen;
     for (const StatusReport& report : recorder.reports)
@@ -238,25 +218,21 @@ TEST(ServiceControlsTest, HandledControlsAnswerNoErrorOthersNotImplemented) {
         std::uint32_t result;
     } cases[] = {{kControlStop, kNoError},        {kControlShutdown, kNoError},
                  {kControlPreshutdown, kNoError}, {kControlInterrogate, kNoError},
-                 {2, kCallNotImplemented},        {128, kCallNotImplemented},
-                 {255, kCallNotImplemented}};
+                 {2, kCallNotImplemented},        {128, kCallNotImplemented}};
     for (const auto& c : cases)
         EXPECT_EQ(controlResult(c.code), c.result) << c.code;
 }
 
-TEST(ServiceExitCodesTest, FailuresCarryAnErrorAndAStopRequestNone) {
+TEST(ServiceExitCodesTest, FailuresCarryAnErrorAndACleanEndNone) {
     const struct {
         ServiceEnd end;
         std::uint32_t detail;
         std::uint32_t win32;
         std::uint32_t serviceSpecific;
     } cases[] = {
-        {ServiceEnd::StopRequested, 0, 0, 0},
-        {ServiceEnd::StartFailed, 2, 2, 0},     // the file is missing
-        {ServiceEnd::StartFailed, 267, 267, 0}, // ImageDir is no directory
+        {ServiceEnd::StartFailed, 2, 2, 0}, // the file is missing
         {ServiceEnd::StartFailed, 0, kServiceSpecificError, kNoStartCommand},
         {ServiceEnd::ServerEnded, 0, 0, 0},
-        {ServiceEnd::ServerEnded, 3, kServiceSpecificError, 3},
         {ServiceEnd::ServerEnded, 0xC0000005, kServiceSpecificError, 0xC0000005},
         {ServiceEnd::RestartsRanOut, 0, kServiceSpecificError, kRestartsRanOut},
     };

@@ -5,45 +5,31 @@
 
 namespace {
 
-TEST(StopTimeoutTest, KeptBetweenOneSecondAndOneHour) {
+// Each requested time-out: the one used, kept between one second and one
+// hour; the preshutdown time-out that covers the stop and the end of a tree;
+// and the polls of /stop, 30 or as many seconds as that whole stop.
+TEST(StopTimeoutTest, BoundedAndCoveredAtShutdownAndByTheStopPolls) {
     const struct {
         std::uint32_t requested;
         std::uint32_t used;
-    } cases[] = {{0, 1000},          {999, 1000},        {1000, 1000},         {2500, 2500},
-                 {3600000, 3600000}, {3600001, 3600000}, {0xFFFFFFFF, 3600000}};
-    for (const auto& c : cases)
-        EXPECT_EQ(clampStopTimeout(c.requested), c.used) << c.requested;
-}
-
-TEST(StopTimeoutTest, PreshutdownCoversTheWholeStopAndIsNeverLowered) {
-    const struct {
-        std::uint32_t stopTimeout;
-        std::uint32_t current;
-        std::uint32_t wanted;
-    } cases[] = {
-        {10000, 5000, 20000},          // raised above the stop and the end of a tree
-        {10000, 180000, 180000},       // Windows' default of three minutes already covers it
-        {0xFFFFFFFF, 180000, 3610000}, // clamped before the sum, which cannot wrap
-        {0, 0, 11000},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(preshutdownTimeoutFor(c.stopTimeout, c.current), c.wanted)
-            << c.stopTimeout << " " << c.current;
-}
-
-TEST(StopTimeoutTest, StopPollsCoverTheWholeStopAndNeverFallBelowThirty) {
-    const struct {
-        std::uint32_t stopTimeout;
+        std::uint32_t preshutdown;
         std::uint32_t polls;
     } cases[] = {
-        {10000, 30},        // the default stop, 20 s at most, keeps the 30 polls
-        {20000, 30},        // 30 s: still within them
-        {20001, 31},        // a millisecond more is a poll more
-        {60000, 70},        // the stop, the end of a tree and the margin
-        {0xFFFFFFFF, 3610}, // clamped to an hour
+        {999, 1000, 11000, 30},
+        {1000, 1000, 11000, 30},
+        {20000, 20000, 30000, 30},
+        {20001, 20001, 30001, 31}, // a millisecond more is a poll more
+        {3600000, 3600000, 3610000, 3610},
+        {3600001, 3600000, 3610000, 3610},
+        {0xFFFFFFFF, 3600000, 3610000, 3610}, // clamped before the sum, which cannot wrap
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(stopPollsFor(c.stopTimeout), c.polls) << c.stopTimeout;
+    for (const auto& c : cases) {
+        EXPECT_EQ(clampStopTimeout(c.requested), c.used) << c.requested;
+        EXPECT_EQ(preshutdownTimeoutFor(c.requested, 0), c.preshutdown) << c.requested;
+        EXPECT_EQ(stopPollsFor(c.requested), c.polls) << c.requested;
+    }
+    // Windows' default of three minutes already covers a stop of 10 s: never lowered.
+    EXPECT_EQ(preshutdownTimeoutFor(10000, 180000), 180000u);
 }
 
 } // namespace
