@@ -11,7 +11,6 @@ namespace {
 constexpr std::size_t kHeaderSize = 6;
 constexpr std::size_t kFileEntrySize = 16;
 constexpr std::size_t kGroupEntrySize = 14;
-constexpr std::uint16_t kLanguageEnglishUs = 1033;
 const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
 

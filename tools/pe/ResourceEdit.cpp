@@ -9,7 +9,6 @@ namespace pe {
 namespace {
 
 constexpr std::uint16_t kVersionId = 1;
-constexpr std::uint16_t kLanguageEnglishUs = 1033;
 
 ResourceNode readResources(const PeImage& image) {
     const DataDirectory directory = image.directory(kResourceDirectory);
