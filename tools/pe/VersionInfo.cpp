@@ -86,11 +86,12 @@ VersionBlock block(const std::u16string& key, std::uint16_t type, Bytes value = 
     return b;
 }
 
-std::size_t fixedInfoAt(const VersionBlock& root, std::size_t field) {
+// The offset of the file or product version in the root's fixed information.
+std::size_t fixedVersionAt(const VersionBlock& root, bool product) {
     require(root.value.size() >= kFixedInfoSize &&
                 ByteView(root.value, "the fixed information").u32(0) == kFixedInfoSignature,
             "the version information holds no fixed file information");
-    return field;
+    return product ? kProductVersionAt : kFileVersionAt;
 }
 
 } // namespace
@@ -206,13 +207,13 @@ std::u16string versionString(const VersionBlock& root, const std::u16string& key
 }
 
 void setFixedVersion(VersionBlock& root, bool product, const VersionNumber& number) {
-    const std::size_t at = fixedInfoAt(root, product ? kProductVersionAt : kFileVersionAt);
+    const std::size_t at = fixedVersionAt(root, product);
     putU32(root.value, at, number.ms);
     putU32(root.value, at + 4, number.ls);
 }
 
 VersionNumber fixedVersion(const VersionBlock& root, bool product) {
-    const std::size_t at = fixedInfoAt(root, product ? kProductVersionAt : kFileVersionAt);
+    const std::size_t at = fixedVersionAt(root, product);
     ByteView view(root.value, "the fixed information");
     return {view.u32(at), view.u32(at + 4)};
 }
