@@ -22,14 +22,15 @@ function(write_manifest output)
 endfunction()
 
 # Gives a test program the same manifest (without the dialog parts), so that it
-# reads and writes the whole names that the programs under test use.
+# reads and writes the whole names that the programs under test use. Both files
+# are rewritten only when their text changes, and the script is compiled again
+# when the manifest is.
 #   add_manifest(<target>)
 function(add_manifest target)
     set(manifest "${CMAKE_BINARY_DIR}/test-programs.manifest")
     set(script "${CMAKE_BINARY_DIR}/test-programs-manifest.rc")
-    if(NOT EXISTS "${script}")
-        write_manifest("${manifest}")
-        file(WRITE "${script}" "1 24 \"${manifest}\"\n")
-    endif()
+    write_manifest("${manifest}")
+    file(CONFIGURE OUTPUT "${script}" CONTENT "1 24 \"${manifest}\"\n" @ONLY)
+    set_source_files_properties("${script}" PROPERTIES OBJECT_DEPENDS "${manifest}")
     target_sources(${target} PRIVATE "${script}")
 endfunction()

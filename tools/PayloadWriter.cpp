@@ -1,5 +1,6 @@
 #include "PayloadWriter.h"
 
+#include "Bytes.h"
 #include "Path.h"
 #include "PayloadFormat.h"
 
@@ -13,12 +14,6 @@ bool hasNulWithin(const std::vector<unsigned char>& data, std::size_t limit) {
         if (data[i] == 0)
             return true;
     return false;
-}
-
-void appendUInt32(std::vector<unsigned char>& out, std::uint32_t value) {
-    unsigned char bytes[4];
-    payload::encodeUInt32(value, bytes);
-    out.insert(out.end(), bytes, bytes + 4);
 }
 
 } // namespace
@@ -67,13 +62,13 @@ std::vector<unsigned char> appendPayload(const std::vector<unsigned char>& stub,
         out.insert(out.end(), payload::kPrefix, payload::kPrefix + payload::kPrefixSize);
         out.insert(out.end(), record.name.begin(), record.name.end());
         out.push_back(0);
-        appendUInt32(out, 0);
-        appendUInt32(out, static_cast<std::uint32_t>(record.data.size()));
+        pe::appendU32(out, 0);
+        pe::appendU32(out, static_cast<std::uint32_t>(record.data.size()));
         out.insert(out.end(), record.data.begin(), record.data.end());
     }
     // The scan ends at the first zero byte, as at any byte that does not start a record.
     while ((out.size() + payload::kTrailerSize) % kSigningAlignment != 0)
         out.push_back(0);
-    appendUInt32(out, static_cast<std::uint32_t>(stub.size()));
+    pe::appendU32(out, static_cast<std::uint32_t>(stub.size()));
     return out;
 }

@@ -56,8 +56,8 @@ class SignedLauncherTest(rig.LauncherTestCase):
         self.assertEqual(status, 0, verdict)
         self.assertIn("Succeeded", verdict)
 
-        unsigned = self.install(self.demo)
-        signed = self.install(self.signed_demo)
+        unsigned = self.unsigned_demo_install()
+        signed = self.install(self.signed_demo, look=self.icon_colours)
         self.assertEqual(signed, unsigned)
 
         demo = rig.read(self.demo)
@@ -124,10 +124,17 @@ class SignedLauncherTest(rig.LauncherTestCase):
         vm = self.rig.install_vm(JRE)
         self.assertEqual(self.s.run([signed, "1.1:A:A"]).stdout, b"1\r\nYES %s\r\n" % vm.win.encode())
         authored = self.install(signed, look=self.icon_colours)
-        demo_run = self.install(self.demo, look=self.icon_colours)
+        demo_run = self.unsigned_demo_install()
         self.assertEqual({**authored, "look": None}, {**demo_run, "look": None})
         self.assertGreater(authored["look"].count(pl.ICON_RGB), 32 * 32 * 0.9)
         self.assertEqual(demo_run["look"].count(pl.ICON_RGB), 0)
+
+    def unsigned_demo_install(self):
+        """install() of the unsigned demo, looking at its icon; run once for the suite."""
+        cls = type(self)
+        if not hasattr(cls, "demo_run"):
+            cls.demo_run = self.install(self.demo, look=self.icon_colours)
+        return cls.demo_run
 
     def icon_colours(self):
         """The pixels of the dialog's top left corner, where its icon is."""

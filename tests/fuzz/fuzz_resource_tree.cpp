@@ -59,14 +59,6 @@ pe::ResourceNode withoutEdited(pe::ResourceNode root) {
     return root;
 }
 
-pe::ResourceNode resourcesOf(const pe::Bytes& file) {
-    const pe::PeImage image(file);
-    const pe::DataDirectory directory = image.directory(pe::kResourceDirectory);
-    if (directory.rva == 0 && directory.size == 0)
-        return {};
-    return pe::readResourceTree(image.sectionBytesFrom(directory.rva, "resources"), directory.rva);
-}
-
 void checkLauncher(const unsigned char* data, std::size_t size) {
     const pe::Bytes file(data, data + size);
     pe::ResourceEdits edits;
@@ -82,7 +74,7 @@ void checkLauncher(const unsigned char* data, std::size_t size) {
     pe::Bytes edited;
     pe::ResourceNode before;
     try {
-        before = resourcesOf(file);
+        before = pe::readResources(pe::PeImage(file));
         edited = pe::editResources(file, edits);
     } catch (const pe::FormatError&) {
         return;
@@ -91,7 +83,7 @@ void checkLauncher(const unsigned char* data, std::size_t size) {
     const pe::LauncherIdentity identity = pe::identify(edited);
     FUZZ_CHECK(identity.productName == "Fuzz" && identity.fileVersion == "1.2.3.4");
     FUZZ_CHECK(identity.executionLevel == "requireAdministrator");
-    FUZZ_CHECK(withoutEdited(resourcesOf(edited)) == withoutEdited(before));
+    FUZZ_CHECK(withoutEdited(pe::readResources(pe::PeImage(edited))) == withoutEdited(before));
     const pe::PeImage image2(edited);
     FUZZ_CHECK(image2.checksum() == 0 ||
                image2.checksum() == pe::computeChecksum(edited, image2.checksumOffset()));

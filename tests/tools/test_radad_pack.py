@@ -87,7 +87,6 @@ class RadadPackTest(unittest.TestCase):
         long_text = self.file("long.txt", b"a" * 300)
         bitmap = struct.pack("<I", 40) + b"\0" * 60
         claims = self.file("claims.ico", struct.pack("<HHH", 0, 1, 9) + struct.pack("<4BHHII", 16, 16, 0, 0, 1, 32, 64, 22) + bitmap)
-        past_end = self.file("past.ico", struct.pack("<HHH", 0, 1, 1) + struct.pack("<4BHHII", 16, 16, 0, 0, 1, 32, 4000, 22) + bitmap)
         cases = [
             ("a twenty-character name", ["CommandLine:=x", "URL:=y", "n" * 20 + ":=z"], "at most 19"),
             ("eleven records", ["CommandLine:=x", "URL:=y"] + ["r%d:=z" % i for i in range(9)], "at most 10"),
@@ -102,8 +101,6 @@ class RadadPackTest(unittest.TestCase):
             # The options of the author's resources.
             ("an icon that claims more images than it holds", ["--icon", claims, "a:=b"],
              "claims.ico: the icon file claims 9 images, but its 86 bytes hold the directory of only 5"),
-            ("an icon whose image lies past its end", ["--icon", past_end, "a:=b"],
-             "image 1 of the icon file (4000 bytes at offset 22) reaches past the end of the file"),
             ("a version with letters", ["--file-version", "2.1b", "a:=b"],
              '--file-version "2.1b": a version is one to four numbers'),
             ("a launcher that is no PE image", ["--elevation", "asInvoker", "a:=b"],
@@ -184,11 +181,10 @@ class RadadPackTest(unittest.TestCase):
 
     # -- the author's resources ------------------------------------------------
 
-    def test_an_installer_with_every_option_shows_them_to_independent_readers_and_still_signs(self):
+    def test_an_installer_with_every_option_shows_them_to_independent_readers(self):
         icon = pl.author_icon(self.dir.name)
         images = icon_images(self.read(icon))
         self.assertIn(b"\x89PNG", [data[:4] for _, data in images], "the 256-pixel image is PNG-compressed")
-        signer = pl.Signer(self.dir.name)
         for arch, stub in LAUNCHERS:
             with self.subTest(arch):
                 out = os.path.join(self.dir.name, arch + "-kitebay.exe")
@@ -213,12 +209,8 @@ class RadadPackTest(unittest.TestCase):
                 self.assertEqual([key for key in resources(pe) if key[0] in (3, 14)],
                                  [(3, i + 1) for i in range(len(images))] + [(14, 107)])
 
-                listing = pack("list", out).stdout
                 self.assertIn("product name Kitebay \u03a9mega\nproduct version 2.1\nfile version 2.1.0.7\n"
-                              "elevation requireAdministrator\n", listing)
-                signed = signer.sign(out, os.path.join(self.dir.name, arch + "-signed.exe"))
-                self.assertEqual(signer.verify(signed)[0], 0, signer.verify(signed)[1])
-                self.assertEqual(pack("check", signed).returncode, 0)
+                              "elevation requireAdministrator\n", pack("list", out).stdout)
 
 
 def icon_images(ico):

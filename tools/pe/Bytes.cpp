@@ -25,6 +25,14 @@ Bytes ByteView::copy(std::uint64_t offset, std::uint64_t count) const {
     return Bytes(p, p + count);
 }
 
+std::u16string ByteView::utf16(std::uint64_t offset, std::uint64_t count) const {
+    const unsigned char* p = at(offset, count * 2);
+    std::u16string text;
+    for (std::uint64_t k = 0; k < count; ++k)
+        text += static_cast<char16_t>(p[2 * k] | p[2 * k + 1] << 8);
+    return text;
+}
+
 void putU16(Bytes& out, std::size_t offset, std::uint32_t value) {
     out.at(offset + 1);
     out[offset] = static_cast<unsigned char>(value);
@@ -44,6 +52,11 @@ void appendU16(Bytes& out, std::uint32_t value) {
 void appendU32(Bytes& out, std::uint32_t value) {
     appendU16(out, value & 0xFFFF);
     appendU16(out, value >> 16);
+}
+
+void appendUtf16(Bytes& out, const std::u16string& text) {
+    for (char16_t c : text)
+        appendU16(out, c);
 }
 
 void padTo(Bytes& out, std::size_t alignment) {

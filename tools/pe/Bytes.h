@@ -45,6 +45,8 @@ public:
     std::uint16_t u16(std::uint64_t offset) const;
     std::uint32_t u32(std::uint64_t offset) const;
     Bytes copy(std::uint64_t offset, std::uint64_t count) const;
+    // count little-endian UTF-16 units from offset.
+    std::u16string utf16(std::uint64_t offset, std::uint64_t count) const;
 
 private:
     const unsigned char* data_;
@@ -56,6 +58,7 @@ void putU16(Bytes& out, std::size_t offset, std::uint32_t value);
 void putU32(Bytes& out, std::size_t offset, std::uint32_t value);
 void appendU16(Bytes& out, std::uint32_t value);
 void appendU32(Bytes& out, std::uint32_t value);
+void appendUtf16(Bytes& out, const std::u16string& text);
 // Appends zero bytes until the size is a multiple of alignment.
 void padTo(Bytes& out, std::size_t alignment);
 

@@ -1,6 +1,5 @@
 #include "IconFile.h"
 
-#include <algorithm>
 #include <cstring>
 #include <set>
 
@@ -11,7 +10,6 @@ namespace {
 constexpr std::size_t kHeaderSize = 6;
 constexpr std::size_t kFileEntrySize = 16;
 constexpr std::size_t kGroupEntrySize = 14;
-constexpr std::uint16_t kLanguageEnglishUs = 1033;
 const unsigned char kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
 constexpr std::uint32_t kBitmapInfoHeaderSize = 40;
 
@@ -22,29 +20,16 @@ bool isImage(const Bytes& data) {
            ByteView(data, "an image").u32(0) == kBitmapInfoHeaderSize;
 }
 
-// The resource ids of the images that a group's data lists.
-std::set<std::uint16_t> groupImageIds(const Bytes& group) {
-    std::set<std::uint16_t> ids;
-    ByteView view(group, "an icon group");
-    if (group.size() < kHeaderSize)
-        return ids;
-    const std::size_t count = view.u16(4);
-    for (std::size_t i = 0;
-         i < count && fits(group.size(), kHeaderSize + i * kGroupEntrySize, kGroupEntrySize); ++i)
-        ids.insert(view.u16(kHeaderSize + i * kGroupEntrySize + 12));
-    return ids;
-}
-
-// The images that the first group lists, or (first false) that the others list.
-std::set<std::uint16_t> imagesOfGroups(const ResourceNode* groups, bool first) {
-    std::set<std::uint16_t> ids;
-    const std::size_t count = groups != nullptr ? groups->entries.size() : 0;
-    for (std::size_t g = first ? 0 : 1; g < (first ? std::min<std::size_t>(count, 1) : count); ++g)
-        for (const ResourceNode& language : groups->entries[g].entries) {
-            std::set<std::uint16_t> more = groupImageIds(language.data);
-            ids.insert(more.begin(), more.end());
-        }
-    return ids;
+// The resource ids of the images that a group lists, in any of its languages.
+void addImageIds(const ResourceNode& group, std::set<std::uint16_t>& ids) {
+    for (const ResourceNode& language : group.entries) {
+        const ByteView view(language.data, "an icon group");
+        const std::size_t count = language.data.size() < kHeaderSize ? 0 : view.u16(4);
+        for (std::size_t i = 0;
+             i < count && fits(view.size(), kHeaderSize + i * kGroupEntrySize, kGroupEntrySize);
+             ++i)
+            ids.insert(view.u16(kHeaderSize + i * kGroupEntrySize + 12));
+    }
 }
 
 } // namespace
@@ -103,8 +88,9 @@ void replaceIcon(ResourceNode& root, const std::vector<IconImage>& images) {
         languages.push_back(kLanguageEnglishUs);
 
     // The images only this group uses go; those another group shares stay.
-    const std::set<std::uint16_t> kept = imagesOfGroups(groups, false);
-    const std::set<std::uint16_t> replaced = imagesOfGroups(groups, true);
+    std::set<std::uint16_t> kept, replaced;
+    for (std::size_t g = 0; hasGroup && g < groups->entries.size(); ++g)
+        addImageIds(groups->entries[g], g == 0 ? replaced : kept);
     ResourceNode& icons = root.findOrAdd(ResourceName::number(kIconType)); // moves groups
     for (std::uint16_t id : replaced)
         if (kept.count(id) == 0)

@@ -1,23 +1,12 @@
 #include "ResourceEdit.h"
 
 #include "Manifest.h"
-#include "PeImage.h"
-#include "ResourceTree.h"
 
 namespace pe {
 
 namespace {
 
 constexpr std::uint16_t kVersionId = 1;
-constexpr std::uint16_t kLanguageEnglishUs = 1033;
-
-ResourceNode readResources(const PeImage& image) {
-    const DataDirectory directory = image.directory(kResourceDirectory);
-    if (directory.rva == 0 && directory.size == 0)
-        return {};
-    return readResourceTree(image.sectionBytesFrom(directory.rva, "the resource directory"),
-                            directory.rva);
-}
 
 // The language entries of resource (type, id), made with one US English entry
 // of the given data when there are none.
@@ -67,6 +56,14 @@ const ResourceNode* firstData(const ResourceNode& root, std::uint16_t type, std:
 }
 
 } // namespace
+
+ResourceNode readResources(const PeImage& image) {
+    const DataDirectory directory = image.directory(kResourceDirectory);
+    if (directory.rva == 0 && directory.size == 0)
+        return {};
+    return readResourceTree(image.sectionBytesFrom(directory.rva, "the resource directory"),
+                            directory.rva);
+}
 
 Bytes editResources(const Bytes& launcher, const ResourceEdits& edits) {
     const PeImage image(launcher);

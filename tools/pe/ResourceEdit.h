@@ -11,6 +11,8 @@
 
 #include "Bytes.h"
 #include "IconFile.h"
+#include "PeImage.h"
+#include "ResourceTree.h"
 #include "VersionInfo.h"
 
 #include <string>
@@ -34,6 +36,10 @@ struct ResourceEdits {
                executionLevel.empty();
     }
 };
+
+// The resource tree of an image; empty when it has none. Throws a FormatError
+// when the tree cannot be read.
+ResourceNode readResources(const PeImage& image);
 
 // The launcher's file with its resources edited. Throws a FormatError that
 // names the problem when the file is no PE image or its resources cannot be

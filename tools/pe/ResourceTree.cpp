@@ -38,12 +38,9 @@ public:
                     "a resource directory mixes named and numbered entries out of order");
             if (child.name.isText) {
                 const std::uint32_t at = nameField & ~kHighBit;
-                const std::uint32_t length = section_.u16(at);
-                const unsigned char* text = section_.at(at + 2, std::uint64_t{length} * 2);
+                child.name.text = section_.utf16(at + 2, section_.u16(at));
                 // Entries may share a text, so each copy counts.
-                hold(std::uint64_t{length} * 2);
-                for (std::uint32_t k = 0; k < length; ++k)
-                    child.name.text += static_cast<char16_t>(text[2 * k] | text[2 * k + 1] << 8);
+                hold(std::uint64_t{child.name.text.size()} * 2);
             } else {
                 require(nameField <= 0xFFFF, "a resource id is larger than 65535");
                 child.name.id = static_cast<std::uint16_t>(nameField);
@@ -198,8 +195,7 @@ Bytes writeResourceTree(const ResourceNode& root, std::uint32_t rva) {
     for (const ResourceName* name : names) {
         require(name->text.size() <= 0xFFFF, "a resource name is too long");
         appendU16(out, static_cast<std::uint32_t>(name->text.size()));
-        for (char16_t c : name->text)
-            appendU16(out, c);
+        appendUtf16(out, name->text);
     }
     padTo(out, 4);
     for (std::size_t i = 0; i < leaves.size(); ++i) {

@@ -28,6 +28,8 @@ constexpr std::uint16_t kIconType = 3;
 constexpr std::uint16_t kIconGroupType = 14;
 constexpr std::uint16_t kVersionType = 16;
 constexpr std::uint16_t kManifestType = 24;
+// The language of the resources that an edit adds where there were none.
+constexpr std::uint16_t kLanguageEnglishUs = 1033;
 constexpr std::uint64_t kMaxResourceBytes = 64u << 20;
 
 struct ResourceName {

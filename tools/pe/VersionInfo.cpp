@@ -59,8 +59,7 @@ void writeBlock(Bytes& out, const VersionBlock& block) {
     appendU16(out, static_cast<std::uint32_t>(block.type == 1 ? block.value.size() / 2
                                                               : block.value.size()));
     appendU16(out, block.type);
-    for (char16_t c : block.key)
-        appendU16(out, c);
+    appendUtf16(out, block.key);
     appendU16(out, 0);
     padTo(out, 4);
     out.insert(out.end(), block.value.begin(), block.value.end());
@@ -72,8 +71,7 @@ void writeBlock(Bytes& out, const VersionBlock& block) {
 
 Bytes textValue(const std::u16string& text) {
     Bytes value;
-    for (char16_t c : text)
-        appendU16(value, c);
+    appendUtf16(value, text);
     appendU16(value, 0);
     return value;
 }
@@ -86,11 +84,12 @@ VersionBlock block(const std::u16string& key, std::uint16_t type, Bytes value = 
     return b;
 }
 
-std::size_t fixedInfoAt(const VersionBlock& root, std::size_t field) {
+// The offset of the file or product version in the root's fixed information.
+std::size_t fixedVersionAt(const VersionBlock& root, bool product) {
     require(root.value.size() >= kFixedInfoSize &&
                 ByteView(root.value, "the fixed information").u32(0) == kFixedInfoSignature,
             "the version information holds no fixed file information");
-    return field;
+    return product ? kProductVersionAt : kFileVersionAt;
 }
 
 } // namespace
@@ -192,27 +191,21 @@ std::u16string versionString(const VersionBlock& root, const std::u16string& key
         return {};
     for (const VersionBlock& table : strings->children)
         if (const VersionBlock* string = table.child(key)) {
-            std::u16string text;
-            for (std::size_t i = 0; i + 1 < string->value.size(); i += 2) {
-                const char16_t c =
-                    static_cast<char16_t>(string->value[i] | string->value[i + 1] << 8);
-                if (c == 0)
-                    break;
-                text += c;
-            }
-            return text;
+            const std::u16string text =
+                ByteView(string->value, "a version string").utf16(0, string->value.size() / 2);
+            return text.substr(0, text.find(u'\0'));
         }
     return {};
 }
 
 void setFixedVersion(VersionBlock& root, bool product, const VersionNumber& number) {
-    const std::size_t at = fixedInfoAt(root, product ? kProductVersionAt : kFileVersionAt);
+    const std::size_t at = fixedVersionAt(root, product);
     putU32(root.value, at, number.ms);
     putU32(root.value, at + 4, number.ls);
 }
 
 VersionNumber fixedVersion(const VersionBlock& root, bool product) {
-    const std::size_t at = fixedInfoAt(root, product ? kProductVersionAt : kFileVersionAt);
+    const std::size_t at = fixedVersionAt(root, product);
     ByteView view(root.value, "the fixed information");
     return {view.u32(at), view.u32(at + 4)};
 }
