@@ -285,41 +285,21 @@ class Rig:
 
     # -- the screen ----------------------------------------------------------
 
+    def _screen_area(self, left, top, right, bottom, output, *options):
+        """A part of the screen as convert writes it raw (output: rgb:- or gray:-)."""
+        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
+        return subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                               "+repage", *options, "-depth", "8", output], check=True, timeout=60,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout
+
     def screen_area_colours(self, left, top, right, bottom):
         """The (red, green, blue) of each pixel of a part of the screen."""
-        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
-        raw = subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
-                              "+repage", "-depth", "8", "rgb:-"], check=True, timeout=60, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE).stdout
+        raw = self._screen_area(left, top, right, bottom, "rgb:-")
         return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
 
     def screen_area_pixels(self, left, top, right, bottom):
         """The grey levels (0 black to 255 white) of a part of the screen."""
-        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
-        gray = os.path.join(self.s.dir, "area.pgm")
-        subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
-                        "+repage", "-colorspace", "Gray", "-depth", "8", "pgm:" + gray],
-                       check=True, timeout=60, stdin=subprocess.DEVNULL)
-        data = read(gray)
-        # Binary PGM: "P5", width, height, maxval, separated by whitespace and
-        # comment lines (convert writes one), then one byte after maxval, then the pixels.
-        fields, offset = [], 0
-        while len(fields) < 4:
-            if data[offset:offset + 1] == b"#":
-                offset = data.index(b"\n", offset) + 1
-            elif data[offset:offset + 1].isspace():
-                offset += 1
-            else:
-                end = offset
-                while not data[end:end + 1].isspace():
-                    end += 1
-                fields.append(data[offset:end])
-                offset = end
-        width, height = int(fields[1]), int(fields[2])
-        pixels = data[offset + 1:]
-        if fields[0] != b"P5" or fields[3] != b"255" or len(pixels) != width * height:
-            raise wh.HarnessError("unexpected PGM from convert: %r" % data[:40])
-        return pixels
+        return self._screen_area(left, top, right, bottom, "gray:-", "-colorspace", "Gray")
 
 
 class LauncherTestCase(unittest.TestCase):
