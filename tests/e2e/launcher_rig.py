@@ -92,10 +92,10 @@ def wait_until(predicate, timeout=20, interval=0.05, what="the condition"):
         time.sleep(interval)
 
 
-def open_session(name, display=True, win64=False):
+def open_session(name, display=True):
     """A session whose windows get their frame and caption drawn: without a window
     manager on the Xvfb screen, Wine only draws them for unmanaged windows."""
-    session = wh.WineSession(name, display=display, win64=win64)
+    session = wh.WineSession(name, display=display)
     try:
         session.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
     except Exception:
@@ -120,10 +120,10 @@ class Rig:
 
     # -- launchers ------------------------------------------------------------
 
-    def launcher(self, records):
+    def launcher(self, records, trailer=None):
         self._count += 1
         path = os.path.join(self.s.dir, "radad-%d.exe" % self._count)
-        return pl.write(path, pl.launcher(self.stub, records))
+        return pl.write(path, pl.launcher(self.stub, records, trailer))
 
     # -- stand-in VMs ---------------------------------------------------------
 
@@ -331,6 +331,13 @@ class LauncherTestCase(unittest.TestCase):
         """A launcher started as a user would, ended at the test's clean-up if it
         still runs then."""
         return self.s.spawn([exe, *args], test=self, **spawn_options)
+
+    def class_directory(self, run):
+        """The class directory a logged run was given: the launcher's folder of its
+        own in the temporary directory, with its trailing backslash."""
+        folder = run["classfile"].rpartition("\\")[0] + "\\"
+        self.assertRegex(folder, "^" + re.escape(self.rig.temp_win) + RUN_FOLDER.pattern + r"\\$")
+        return folder
 
     def assert_centred(self, rect):
         width, height = rect.right - rect.left, rect.bottom - rect.top
