@@ -72,11 +72,6 @@ int pipeHandles() {
     return count;
 }
 
-void startHangingChild(const std::string& self) {
-    StartedProgram child;
-    startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -122,8 +117,10 @@ int main(int argc, char** argv) {
         std::fclose(log);
     }
 
-    if (setting(config, "child", "0") == "1")
-        startHangingChild(self);
+    if (setting(config, "child", "0") == "1") {
+        StartedProgram child;
+        startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
+    }
     Sleep(static_cast<DWORD>(std::atoi(setting(config, "delay", "0").c_str())));
     std::string output = setting(config, "output:" + className, setting(config, "output", ""));
     if (!output.empty()) {
