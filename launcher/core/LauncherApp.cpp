@@ -46,7 +46,6 @@ void LauncherApp::start(const char* commandTail) {
     if (commandTail != nullptr && !copyText(requirement, commandTail))
         commandTailTooLong = true;
     LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
-    getTempDirectory(tempDirectory);
     makeRunDirectory();
     writeProbeClass();
     if (interactive)
@@ -97,6 +96,8 @@ bool LauncherApp::readPayload() {
 void LauncherApp::makeRunDirectory() {
     // Another launcher started at the same moment, or a folder planted under a
     // name one could guess, makes CreateDirectoryA fail: then the next name.
+    char tempDirectory[kMaxPath] = {};
+    getTempDirectory(tempDirectory);
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 69069 + 1) {
         char name[] = "radad-00000000";

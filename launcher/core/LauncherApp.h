@@ -57,8 +57,7 @@ public:
     HINSTANCE instance = nullptr;
     int interactive = 0;
     char requirement[kMaxText] = {};
-    char tempDirectory[kMaxPath] = {};
-    // This run's folder in tempDirectory, with its trailing backslash: the class
+    // This run's folder in the temporary directory, with its trailing backslash: the class
     // directory of every VM run, and where the probe class, the payload's files
     // and the VMs' output files are written.
     char runDirectory[kMaxPath] = {};

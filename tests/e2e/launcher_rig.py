@@ -92,10 +92,10 @@ def wait_until(predicate, timeout=20, interval=0.05, what="the condition"):
         time.sleep(interval)
 
 
-def open_session(name, display=True, win64=False):
+def open_session(name, display=True):
     """A session whose windows get their frame and caption drawn: without a window
     manager on the Xvfb screen, Wine only draws them for unmanaged windows."""
-    session = wh.WineSession(name, display=display, win64=win64)
+    session = wh.WineSession(name, display=display)
     try:
         session.reg_add(r"HKCU\Software\Wine\X11 Driver", "Managed", "N")
     except Exception:
@@ -120,10 +120,10 @@ class Rig:
 
     # -- launchers ------------------------------------------------------------
 
-    def launcher(self, records):
+    def launcher(self, records, trailer=None):
         self._count += 1
         path = os.path.join(self.s.dir, "radad-%d.exe" % self._count)
-        return pl.write(path, pl.launcher(self.stub, records))
+        return pl.write(path, pl.launcher(self.stub, records, trailer))
 
     # -- stand-in VMs ---------------------------------------------------------
 
@@ -285,41 +285,21 @@ class Rig:
 
     # -- the screen ----------------------------------------------------------
 
+    def _screen_area(self, left, top, right, bottom, output, *options):
+        """A part of the screen as convert writes it raw (output: rgb:- or gray:-)."""
+        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
+        return subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
+                               "+repage", *options, "-depth", "8", output], check=True, timeout=60,
+                              stdin=subprocess.DEVNULL, stdout=subprocess.PIPE).stdout
+
     def screen_area_colours(self, left, top, right, bottom):
         """The (red, green, blue) of each pixel of a part of the screen."""
-        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
-        raw = subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
-                              "+repage", "-depth", "8", "rgb:-"], check=True, timeout=60, stdin=subprocess.DEVNULL,
-                             stdout=subprocess.PIPE).stdout
+        raw = self._screen_area(left, top, right, bottom, "rgb:-")
         return [tuple(raw[i:i + 3]) for i in range(0, len(raw), 3)]
 
     def screen_area_pixels(self, left, top, right, bottom):
         """The grey levels (0 black to 255 white) of a part of the screen."""
-        shot = self.s.screenshot(os.path.join(self.s.dir, "screen.png"))
-        gray = os.path.join(self.s.dir, "area.pgm")
-        subprocess.run([wh.CONVERT, shot, "-crop", "%dx%d+%d+%d" % (right - left, bottom - top, left, top),
-                        "+repage", "-colorspace", "Gray", "-depth", "8", "pgm:" + gray],
-                       check=True, timeout=60, stdin=subprocess.DEVNULL)
-        data = read(gray)
-        # Binary PGM: "P5", width, height, maxval, separated by whitespace and
-        # comment lines (convert writes one), then one byte after maxval, then the pixels.
-        fields, offset = [], 0
-        while len(fields) < 4:
-            if data[offset:offset + 1] == b"#":
-                offset = data.index(b"\n", offset) + 1
-            elif data[offset:offset + 1].isspace():
-                offset += 1
-            else:
-                end = offset
-                while not data[end:end + 1].isspace():
-                    end += 1
-                fields.append(data[offset:end])
-                offset = end
-        width, height = int(fields[1]), int(fields[2])
-        pixels = data[offset + 1:]
-        if fields[0] != b"P5" or fields[3] != b"255" or len(pixels) != width * height:
-            raise wh.HarnessError("unexpected PGM from convert: %r" % data[:40])
-        return pixels
+        return self._screen_area(left, top, right, bottom, "gray:-", "-colorspace", "Gray")
 
 
 class LauncherTestCase(unittest.TestCase):
@@ -351,6 +331,13 @@ class LauncherTestCase(unittest.TestCase):
         """A launcher started as a user would, ended at the test's clean-up if it
         still runs then."""
         return self.s.spawn([exe, *args], test=self, **spawn_options)
+
+    def class_directory(self, run):
+        """The class directory a logged run was given: the launcher's folder of its
+        own in the temporary directory, with its trailing backslash."""
+        folder = run["classfile"].rpartition("\\")[0] + "\\"
+        self.assertRegex(folder, "^" + re.escape(self.rig.temp_win) + RUN_FOLDER.pattern + r"\\$")
+        return folder
 
     def assert_centred(self, rect):
         width, height = rect.right - rect.left, rect.bottom - rect.top

@@ -12,14 +12,6 @@ from launcher_rig import CAPTION, IDC_DOWNLOAD_ADDRESS, IDCANCEL, IDOK, MESSAGE_
 class LauncherSpineTest(rig.LauncherTestCase):
     session_name = "launcher-spine"
 
-    @classmethod
-    def setUpClass(cls):
-        super().setUpClass()
-        cls.temp = cls.rig.temp
-
-    def launcher_with(self, records, trailer=None):
-        return pl.write(os.path.join(self.s.dir, "case.exe"), pl.launcher(self.rig.stub, records, trailer))
-
     def assert_usage_shown_then_exit(self, process):
         self.s.wait_window(CAPTION, "msgbox", timeout=30)
         self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
@@ -72,7 +64,7 @@ class LauncherSpineTest(rig.LauncherTestCase):
             with self.subTest(what):
                 if trailer == "size":
                     trailer = len(self.rig.stub) + len(b"".join(records)) + 4
-                process = self.start(self.launcher_with(records, trailer))
+                process = self.start(self.rig.launcher(records, trailer))
                 if accepted:
                     self.assert_accepted_then_cancel(process)
                 else:
@@ -81,17 +73,17 @@ class LauncherSpineTest(rig.LauncherTestCase):
 
     def test_the_download_address_comes_from_the_second_record(self):
         address = "http://kitebay.example/x?y=1"
-        process = self.start(self.launcher_with(pl.shipped_records(address=address)))
+        process = self.start(self.rig.launcher(pl.shipped_records(address=address)))
         self.assert_accepted_then_cancel(process, address=address)
 
     def test_files_of_the_records_names_that_this_run_did_not_write_are_left_alone(self):
         others = {"CommandLine": b"another program's", "URL": b"files", "setup.class": b"here"}
         for name, content in others.items():
-            pl.write(os.path.join(self.temp, name), content)
-        process = self.start(self.launcher_with(pl.shipped_records()))
+            pl.write(os.path.join(self.rig.temp, name), content)
+        process = self.start(self.rig.launcher(pl.shipped_records()))
         self.assert_accepted_then_cancel(process)
         for name, content in others.items():
-            self.assertEqual(read(os.path.join(self.temp, name)), content, name)
+            self.assertEqual(read(os.path.join(self.rig.temp, name)), content, name)
 
     def test_a_requirement_on_the_command_line_selects_list_mode(self):
         result = self.s.run([wh.dist("radad.exe"), "1.1:A:A"], timeout=60)

@@ -38,7 +38,6 @@ def folder_of_length(letter, length):
     return "C:\\" + "\\".join([letter * 199] * 3) + "\\" + letter * (length - 3 - 3 * 200)
 
 
-
 class NoVmDialogTest(rig.LauncherTestCase):
     session_name = "no-vm-dialog"
     payload = (REQUIREMENT, ADDRESS, INSTALLER)

@@ -32,7 +32,6 @@ class RealJvmTest(unittest.TestCase):
         cls.s.install(os.path.join(BRIDGE, "bin", "java.exe"), JAVA)
         cls.s.install(os.path.join(BRIDGE, "bin", "jre.exe"), JRE)
         cls.rig = rig.Rig(cls.s)
-        cls.temp = cls.rig.temp
 
     @classmethod
     def tearDownClass(cls):

@@ -135,8 +135,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.assert_ended_cleanly(process)
                 probe, installer = self.rig.runs(vm)
                 self.assertEqual(probe["class"], "QvxVersion")
-                run = installer["classfile"].rpartition("\\")[0]
-                self.assertRegex(run, "^" + re.escape(self.rig.temp_win) + rig.RUN_FOLDER.pattern + "$")
+                run = self.class_directory(installer).rstrip("\\")
                 self.assertEqual(installer["commandline"], '"%s" %s' % (listed(vm), tail.format(run=run)))
                 self.assertEqual(installer["cwd"], cwd.format(run=run))
                 # Only the probe runs in a job of the launcher's.
@@ -166,12 +165,9 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         probe, installer = self.rig.runs(vm)
         short = probe["classpathvar"]
         self.assertRegex(short, r"^C:\\[!-~]+\\$", "not an ASCII path")
-        for run, name, size in ((probe, "QvxVersion", None), (installer, "setup", len(INSTALLER))):
-            with self.subTest(run=name):
-                self.assertEqual((run["cwd"], run["classpathvar"]), (short.rstrip("\\"), short))
-                self.assertEqual(run["classfile"], short + name + ".class")
-                if size is not None:
-                    self.assertEqual((run["classsize"], run["classhash"]), (str(size), rig.fnv1a(INSTALLER)))
+        self.assertEqual([(run["cwd"], run["classpathvar"], run["classfile"]) for run in (probe, installer)],
+                         [(short.rstrip("\\"), short, short + name + ".class") for name in ("QvxVersion", "setup")])
+        self.assertEqual((installer["classsize"], installer["classhash"]), (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
         self.assertEqual(os.listdir(greek), [], "the files of the run are removed")
 
     def test_several_vms_are_listed_in_sorted_order_and_ok_runs_the_vm_of_the_entrys_slot(self):

@@ -10,11 +10,10 @@
 //     hang=1            never end (hang:CLASS=1 for one class)
 //     child=1           start a copy of itself that never ends, then go on
 //     delay=MS          wait that long before answering
-//   java.exe.log  appended for each run: the tick count at its start, the
-//                 command line, the arguments, the working directory,
-//                 CLASSPATH, the class and its file as found, whether it runs in
-//                 a job, and how many pipe handles it holds (inherited ones: it
-//                 opens none itself).
+//   java.exe.log  appended for each run: the command line, the arguments, the
+//                 working directory, CLASSPATH, the class and its file as found,
+//                 whether it runs in a job, and how many pipe handles it holds
+//                 (inherited ones: it opens none itself).
 #include "TestProgram.h"
 
 #include <cstdio>
@@ -73,11 +72,6 @@ int pipeHandles() {
     return count;
 }
 
-void startHangingChild(const std::string& self) {
-    StartedProgram child;
-    startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,8 +103,7 @@ int main(int argc, char** argv) {
     std::string classBytes = found ? readAll(classFile) : std::string();
 
     if (std::FILE* log = std::fopen((self + ".log").c_str(), "ab")) {
-        std::fprintf(log, "run\nstarted=%lu\ncommandline=%s\ncwd=%s\n", GetTickCount(),
-                     GetCommandLineA(), cwd);
+        std::fprintf(log, "run\ncommandline=%s\ncwd=%s\n", GetCommandLineA(), cwd);
         for (int i = 1; i < argc; ++i)
             std::fprintf(log, "arg=%s\n", argv[i]);
         std::fprintf(log, "classpathvar=%s\nclass=%s\nclassfile=%s\n",
@@ -124,8 +117,10 @@ int main(int argc, char** argv) {
         std::fclose(log);
     }
 
-    if (setting(config, "child", "0") == "1")
-        startHangingChild(self);
+    if (setting(config, "child", "0") == "1") {
+        StartedProgram child;
+        startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
+    }
     Sleep(static_cast<DWORD>(std::atoi(setting(config, "delay", "0").c_str())));
     std::string output = setting(config, "output:" + className, setting(config, "output", ""));
     if (!output.empty()) {
