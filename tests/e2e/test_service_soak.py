@@ -30,9 +30,25 @@ class SoakTest(ServiceTestCase):
     def servers(self):
         return self.p.session.process_count("soakserver.exe")
 
+    def kinds(self):
+        """The kinds of the soak server's log entries: run, run-end, stop, ..."""
+        path = self.p.session.unix_path(SOAK_SERVER[:-4] + ".log")
+        if not os.path.exists(path):
+            return []
+        with open(path, "rb") as f:
+            return [line.split(b"\t", 1)[0] for line in f.read().split(b"\r\n") if line]
+
     def brisnode(self, option, state):
+        runs = self.kinds().count(b"run")
         self.p.brisnode(self, self.exe, option)
         self.assertEqual(self.p.wait_state(state), state, "state after %s" % option)
+        if state == RUNNING:
+            # The service runs once its start command does; the server listens for
+            # its stop only once it has logged its start. A stop sent before that,
+            # as a loaded machine may have it, would find no server to tell.
+            deadline = time.monotonic() + 20
+            while self.kinds().count(b"run") == runs and time.monotonic() < deadline:
+                time.sleep(0.1)
 
     def report(self, what, started):
         elapsed = time.monotonic() - started
@@ -53,8 +69,7 @@ class SoakTest(ServiceTestCase):
         self.assertIsNone(self.p.session.reg_query(SERVICE_KEY, "ImagePath"))
         code, out = self.p.query("status")
         self.assertEqual(code, 3, "the Service Control Manager answers that there is no service: %r" % out)
-        with open(self.p.session.unix_path(SOAK_SERVER[:-4] + ".log"), "rb") as f:
-            kinds = [line.split(b"\t", 1)[0] for line in f.read().split(b"\r\n") if line]
+        kinds = self.kinds()
         self.assertEqual((kinds.count(b"run"), kinds.count(b"run-end")), (2 * CYCLES, 2 * CYCLES))
 
     def test_2_start_stop_cycles_of_one_installation_end_each_server(self):
