@@ -1,7 +1,8 @@
 """The shipped programs of both builds (and radad-pack.exe of the x86-64 one): the
-right machine, small, and needing no DLL beyond those of Windows itself, with the
-manifest and the version information that Windows reads; the payload tool works
-on both launchers; the release archive holds them all with their sums."""
+right machine, small, linked without the C++ exception machinery, and needing no
+DLL beyond those of Windows itself, with the manifest and the version information
+that Windows reads; the payload tool works on both launchers; the release archive
+holds them all with their sums."""
 
 import hashlib
 import os
@@ -22,7 +23,10 @@ import pe_resources  # noqa: E402
 DIST = os.environ.get("DIST_DIR", "dist")
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "comdlg32.dll",
                 "gdi32.dll", "msvcrt.dll", "ole32.dll"}
-LAUNCHER_LIMIT = 96 * 1024
+# program: its size limit in both builds, its link map in a cross build tree
+SHIPPED = {"radad.exe": (57856, "launcher/radad.map"), "Brisnode.exe": (32768, "service/Brisnode.map")}
+# What only C++ exceptions link: the personality routine, the unwinder, a throw.
+EXCEPTION_MACHINERY = ("__gxx_personality", "_Unwind_", "__cxa_allocate_exception", "__cxa_throw")
 VERSION = os.environ["PROJECT_VERSION"]
 
 RT_MANIFEST = 24
@@ -45,10 +49,10 @@ IDENTITIES = {
     "radad-pack.exe": ("Kitebay installer payload tool", "Kitebay", False),  # x86-64 only
 }
 
-# folder, PE machine, PE optional header magic, objdump that reads it
+# folder, PE machine, PE optional header magic, objdump that reads it, cross build tree
 BUILDS = [
-    ("", 0x14C, 0x10B, "i686-w64-mingw32-objdump"),
-    ("x64", 0x8664, 0x20B, "x86_64-w64-mingw32-objdump"),
+    ("", 0x14C, 0x10B, "i686-w64-mingw32-objdump", os.environ.get("CROSS_BUILD_DIR", "build/cross")),
+    ("x64", 0x8664, 0x20B, "x86_64-w64-mingw32-objdump", os.environ.get("CROSS64_BUILD_DIR", "build/cross64")),
 ]
 
 
@@ -91,7 +95,7 @@ class DeliverablesTest(unittest.TestCase):
     def test_each_build_is_for_its_machine_imports_only_windows_dlls_and_carries_manifest_and_version(self):
         numbers = tuple(int(n) for n in (VERSION.split(".") + ["0"] * 4)[:4])
         self.assertEqual(pack("--version").stdout, "radad-pack %s\n" % VERSION)
-        for folder, machine, magic, objdump in BUILDS:
+        for folder, machine, magic, objdump, _ in BUILDS:
             for name, (description, product, dialogs) in IDENTITIES.items():
                 if name == "radad-pack.exe" and not folder:
                     continue
@@ -117,13 +121,16 @@ class DeliverablesTest(unittest.TestCase):
                                                "OriginalFilename": name.replace("-demo", "")})
                     self.assertEqual(fixed, numbers)
 
-    def test_each_launcher_fits_its_size_limit(self):
-        for folder, _, _, _ in BUILDS:
-            with self.subTest(folder=folder or "x86"):
-                self.assertLessEqual(os.path.getsize(path(folder, "radad.exe")), LAUNCHER_LIMIT)
+    def test_each_shipped_program_fits_its_limit_and_links_no_exception_machinery(self):
+        for folder, _, _, _, tree in BUILDS:
+            for name, (limit, link_map) in SHIPPED.items():
+                with self.subTest(folder=folder or "x86", program=name):
+                    linked = read(os.path.join(tree, link_map)).decode("latin-1")
+                    self.assertEqual([symbol for symbol in EXCEPTION_MACHINERY if symbol in linked], [])
+                    self.assertLessEqual(os.path.getsize(path(folder, name)), limit)
 
     def test_each_demo_launcher_is_its_launcher_with_a_payload_the_tool_accepts(self):
-        for folder, _, _, _ in BUILDS:
+        for folder, _, _, _, _ in BUILDS:
             with self.subTest(folder=folder or "x86"):
                 stub = read(path(folder, "radad.exe"))
                 demo = read(path(folder, "radad-demo.exe"))

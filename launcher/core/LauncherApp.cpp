@@ -1,7 +1,6 @@
 #include "LauncherApp.h"
 
 #include "BoundedText.h"
-#include "CException.h"
 #include "DialogSupport.h"
 #include "FileSystem.h"
 #include "resource.h"
@@ -38,7 +37,7 @@ LauncherApp& app() {
     return theApp;
 }
 
-void LauncherApp::start(const char* commandTail) {
+CException LauncherApp::start(const char* commandTail) {
     if (commandTail == nullptr || *commandTail == '\0')
         interactive = 1;
     // A requirement string that does not fit is refused whole: a cut one could
@@ -46,24 +45,29 @@ void LauncherApp::start(const char* commandTail) {
     if (commandTail != nullptr && !copyText(requirement, commandTail))
         commandTailTooLong = true;
     LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
-    makeRunDirectory();
-    writeProbeClass();
+    if (CException failure = makeRunDirectory())
+        return failure;
+    if (CException failure = writeProbeClass())
+        return failure;
     if (interactive)
-        runInteractive();
-    else
-        runListMode();
+        return runInteractive();
+    runListMode();
+    return {};
 }
 
-void LauncherApp::runInteractive() {
-    if (!readPayload()) {
+CException LauncherApp::runInteractive() {
+    bool acceptable = false;
+    if (CException failure = readPayload(acceptable))
+        return failure;
+    if (!acceptable) {
         char text[kMaxText] = {};
         LoadStringA(instance, IDS_USAGE, text, sizeof text);
         MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
-        return;
+        return {};
     }
     ComApartment apartment;
     DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc, 0);
-    raiseHeldFailure();
+    return heldFailure;
 }
 
 void LauncherApp::runListMode() {
@@ -72,28 +76,35 @@ void LauncherApp::runListMode() {
     vmList.searchAndReport(requirement);
 }
 
-bool LauncherApp::readPayload() {
-    payload.scan(instance);
+CException LauncherApp::readPayload(bool& acceptable) {
+    acceptable = false;
+    if (CException failure = payload.scan(instance))
+        return failure;
     PayloadRecord* first = payload.record(0);
     PayloadRecord* second = payload.record(1);
     PayloadRecord* third = payload.record(2);
     if (!payload::isAcceptableLayout(first ? first->name : nullptr, second ? second->name : nullptr,
                                      third != nullptr))
-        return false;
+        return {};
 
     // Texts without their NUL within the buffer make the payload unacceptable
     // rather than being cut.
     char text[payload::kTextBufferSize];
     char address[payload::kTextBufferSize];
-    if (!first->readText(payload.file, text) || !second->readText(payload.file, address))
-        return false;
+    bool terminated = false;
+    CException failure = first->readText(payload.file, text, terminated);
+    if (!failure && terminated)
+        failure = second->readText(payload.file, address, terminated);
+    if (failure || !terminated)
+        return failure;
     copyText(requirement, text);
     copyText(downloadAddress, address);
     copyText(installerFileName, third->name);
-    return true;
+    acceptable = true;
+    return {};
 }
 
-void LauncherApp::makeRunDirectory() {
+CException LauncherApp::makeRunDirectory() {
     // Another launcher started at the same moment, or a folder planted under a
     // name one could guess, makes CreateDirectoryA fail: then the next name.
     char tempDirectory[kMaxPath] = {};
@@ -105,39 +116,40 @@ void LauncherApp::makeRunDirectory() {
             name[6 + digit] = "0123456789abcdef"[(seed >> (28 - 4 * digit)) & 0xF];
         if (!copyText(runDirectory, tempDirectory) || !joinPath(runDirectory, name) ||
             !ensureTrailingBackslash(runDirectory))
-            throwWin32Error(ERROR_FILENAME_EXCED_RANGE);
+            return CException(ERROR_FILENAME_EXCED_RANGE);
         if (CreateDirectoryA(runDirectory, nullptr)) {
             runDirectoryMade = true;
-            return;
+            return {};
         }
         DWORD error = GetLastError();
         if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            throwWin32Error(error);
+            return CException(error);
     }
-    throwWin32Error(ERROR_ALREADY_EXISTS);
+    return CException(ERROR_ALREADY_EXISTS);
 }
 
 bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
     return copyText(out, runDirectory) && joinPath(out, "QvxVersion.class");
 }
 
-void LauncherApp::writeProbeClass() {
+CException LauncherApp::writeProbeClass() {
     char path[kMaxPath];
     if (!probeClassPath(path))
-        throwWin32Error(ERROR_FILENAME_EXCED_RANGE);
+        return CException(ERROR_FILENAME_EXCED_RANGE);
     HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(IDR_PROBE_CLASS), "JAVACLASS");
     if (resource == nullptr)
-        throwWin32Error(GetLastError());
+        return CException(GetLastError());
     DWORD size = SizeofResource(nullptr, resource);
     HGLOBAL loaded = LoadResource(nullptr, resource);
     if (loaded == nullptr)
-        throwWin32Error(GetLastError());
+        return CException(GetLastError());
     const void* bytes = LockResource(loaded);
 
     WinFile file;
-    file.createForWriting(path);
+    if (CException failure = file.createForWriting(path))
+        return failure;
     probeClassWritten = true;
-    file.write(bytes, size);
+    return file.write(bytes, size);
 }
 
 void LauncherApp::deleteProbeClass() {
@@ -167,14 +179,18 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
     return MessageBoxA(owner, message, caption, type);
 }
 
-bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
+void LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    payload.extractAll(runDirectory, 0);
+    // A failure leaves the wait cursor counted: the run ends with it.
+    if (CException failure = payload.extractAll(runDirectory, 0)) {
+        heldFailure = failure;
+        return;
+    }
     ShowCursor(FALSE);
 
     // The installer takes as long as its user does, and needs its files until it
@@ -188,20 +204,5 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
         HANDLE process = run.process();
         waitHandlingMessages(&process, 1, INFINITE);
         run.finish();
-    }
-    return true;
-}
-
-void LauncherApp::holdFailure(CException* failure) {
-    if (heldFailure == nullptr)
-        heldFailure = failure;
-    else
-        delete failure;
-}
-
-void LauncherApp::raiseHeldFailure() {
-    if (CException* failure = heldFailure) {
-        heldFailure = nullptr;
-        throw failure;
     }
 }

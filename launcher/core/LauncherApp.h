@@ -9,12 +9,11 @@
 #pragma once
 
 #include "BoundedText.h"
+#include "CException.h"
 #include "Path.h"
 #include "Payload.h"
 #include "VmList.h"
 #include "WindowsApi.h"
-
-class CException;
 
 class LauncherApp {
 public:
@@ -26,17 +25,20 @@ public:
     LauncherApp(const LauncherApp&) = delete;
     LauncherApp& operator=(const LauncherApp&) = delete;
 
-    void start(const char* commandTail);
+    // Fails with the first failure of a file or resource call that nothing on
+    // the way handled; the run then ends, after the clean-up, without a message.
+    CException start(const char* commandTail);
     void cleanUp();
 
-    bool readPayload();
-    void runInteractive();
+    // acceptable is false when the payload is not one the launcher takes.
+    CException readPayload(bool& acceptable);
+    CException runInteractive();
     void runListMode();
 
     // Makes this run's own folder in the temporary directory, under a name that
-    // did not exist before, into runDirectory. Raises when it cannot.
-    void makeRunDirectory();
-    void writeProbeClass();
+    // did not exist before, into runDirectory. Fails when it cannot.
+    CException makeRunDirectory();
+    CException writeProbeClass();
     void deleteProbeClass();
     bool probeClassPath(char (&out)[kMaxPath]) const;
 
@@ -46,13 +48,10 @@ public:
 
     // Writes the payload into the run's folder, starts the installer class under
     // vm, hides owner and waits for the installer's VM to end, handling the
-    // thread's messages meanwhile. Raises when the payload cannot be written.
-    bool runInstaller(HWND owner, JavaVm& vm);
-
-    // A dialog procedure that catches a CException parks it here and ends its
-    // dialog; whoever opened the dialog raises it again once the dialog is gone.
-    void holdFailure(CException* failure);
-    void raiseHeldFailure();
+    // thread's messages meanwhile. Called from the dialogs, which cannot return a
+    // failure: when the payload cannot be written the installer is not started,
+    // and the failure is held for whoever opened the dialogs.
+    void runInstaller(HWND owner, JavaVm& vm);
 
     HINSTANCE instance = nullptr;
     int interactive = 0;
@@ -68,7 +67,8 @@ public:
     VmList vmList;
 
 private:
-    CException* heldFailure = nullptr;
+    // runInstaller's failure, for runInteractive to return once the dialogs are gone.
+    CException heldFailure;
     bool probeClassWritten = false;
     bool runDirectoryMade = false;
     bool commandTailTooLong = false;

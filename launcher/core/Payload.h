@@ -12,18 +12,19 @@ public:
     explicit PayloadRecord(const payload::RecordHeader& header);
     virtual ~PayloadRecord() = default;
 
-    // The record's text, up to its first NUL. Raises when the data cannot be
-    // reached or read; false when there is no NUL within the buffer.
-    bool readText(WinFile& file, char (&out)[payload::kTextBufferSize]) const;
+    // The record's text, up to its first NUL, and whether there was one within
+    // the buffer. Fails when the data cannot be reached or read.
+    CException readText(WinFile& file, char (&out)[payload::kTextBufferSize],
+                        bool& terminated) const;
 
     // Writes the record's data to a file at path, creating or replacing it.
-    // Raises when the record cannot be extracted, the data cannot be reached,
-    // the target cannot be created, or a read or write fails on the way.
-    void extractTo(WinFile& file, const char* path) const;
+    // Fails when the record cannot be extracted, the data cannot be reached, the
+    // target cannot be created, or a read or write fails on the way.
+    CException extractTo(WinFile& file, const char* path) const;
 
     // extractTo under the record's own name in directory; the record then
     // remembers that this run wrote the file, so that deleteFrom may remove it.
-    void extractInto(WinFile& file, const char* directory);
+    CException extractInto(WinFile& file, const char* directory);
 
     // Removes the file of the record's name from directory, but only when this
     // run wrote it there: a file of that name that another program put into the
@@ -36,7 +37,7 @@ public:
     std::uint32_t dataOffset;
 
 private:
-    void extract(WinFile& file, const char* path, bool& created) const;
+    CException extract(WinFile& file, const char* path, bool& created) const;
 
     bool writtenByThisRun = false;
 };
@@ -48,12 +49,13 @@ public:
     Payload(const Payload&) = delete;
     Payload& operator=(const Payload&) = delete;
 
-    // Opens the executable of module and fills the table. Raises when the file
+    // Opens the executable of module and fills the table. Fails when the file
     // cannot be opened or its trailer not read; ends quietly at anything else.
-    void scan(HMODULE module);
+    CException scan(HMODULE module);
     void closeFile() { file.close(); }
     void deleteAll(const char* directory, std::size_t firstSlot);
-    void extractAll(const char* directory, std::size_t firstSlot);
+    // Stops at the first record that cannot be written, leaving the later ones.
+    CException extractAll(const char* directory, std::size_t firstSlot);
 
     PayloadRecord* record(std::size_t slot) const {
         return slot < payload::kMaxRecords ? records[slot].get() : nullptr;
@@ -63,6 +65,7 @@ public:
     WinFile file;
 };
 
-// Copies count bytes from source to target through a 32000-byte buffer. Raises
-// when a read or write fails, or the source ends before count bytes.
-void copyData(WinFile& source, WinFile& target, std::uint32_t count);
+// Copies count bytes from source to target through a buffer of its own. Fails
+// when the buffer cannot be had, a read or write fails, or the source ends
+// before count bytes.
+CException copyData(WinFile& source, WinFile& target, std::uint32_t count);

@@ -43,8 +43,7 @@ class PayloadSource {
 public:
     virtual ~PayloadSource() = default;
     // Both answer false when the call fails; read also when fewer bytes than asked
-    // were there. Either may instead raise the launcher's exception, which the
-    // reader lets through untouched.
+    // were there. A source that must tell the two apart keeps its failures itself.
     virtual bool seek(std::uint32_t offset) = 0;
     virtual bool read(void* buffer, std::uint32_t count) = 0;
 };

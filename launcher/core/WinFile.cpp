@@ -1,19 +1,19 @@
 #include "WinFile.h"
 
-#include "CException.h"
-
 namespace {
 
-[[noreturn]] void raiseLastError() {
-    throwWin32Error(GetLastError());
+CException lastError() {
+    return CException(GetLastError());
 }
 
-HANDLE openFile(const char* path, DWORD access, DWORD share, DWORD disposition) {
-    HANDLE handle =
+CException openFile(HANDLE& handle, const char* path, DWORD access, DWORD share,
+                    DWORD disposition) {
+    HANDLE opened =
         CreateFileA(path, access, share, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        raiseLastError();
-    return handle;
+    if (opened == INVALID_HANDLE_VALUE)
+        return lastError();
+    handle = opened;
+    return {};
 }
 
 } // namespace
@@ -22,19 +22,20 @@ WinFile::~WinFile() {
     close();
 }
 
-void WinFile::openForReading(const char* path) {
+CException WinFile::openForReading(const char* path) {
     close();
-    handle = openFile(path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
+    return openFile(handle, path, GENERIC_READ, FILE_SHARE_READ, OPEN_EXISTING);
 }
 
-void WinFile::createForWriting(const char* path) {
+CException WinFile::createForWriting(const char* path) {
     close();
-    handle = openFile(path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
+    return openFile(handle, path, GENERIC_READ | GENERIC_WRITE, 0, CREATE_ALWAYS);
 }
 
-void WinFile::seek(std::int32_t distance, DWORD method) {
+CException WinFile::seek(std::int32_t distance, DWORD method) {
     if (SetFilePointer(handle, distance, nullptr, method) == INVALID_SET_FILE_POINTER)
-        raiseLastError();
+        return lastError();
+    return {};
 }
 
 std::uint32_t WinFile::tell() {
@@ -45,33 +46,38 @@ std::uint32_t WinFile::size() {
     return GetFileSize(handle, nullptr);
 }
 
-void WinFile::readByte(unsigned char& byte) {
-    read(&byte, 1);
+CException WinFile::readByte(unsigned char& byte) {
+    return read(&byte, 1);
 }
 
 // The word is stored as the processor stores it: little-endian on every target.
-void WinFile::readUInt32(std::uint32_t& word) {
-    read(&word, sizeof word);
+CException WinFile::readUInt32(std::uint32_t& word) {
+    return read(&word, sizeof word);
 }
 
-bool WinFile::readAvailable(void* buffer, std::uint32_t count) {
+CException WinFile::readAvailable(void* buffer, std::uint32_t count, bool& complete) {
     DWORD done = 0;
     if (!ReadFile(handle, buffer, count, &done, nullptr))
-        raiseLastError();
-    return done == count;
+        return lastError();
+    complete = done == count;
+    return {};
 }
 
-void WinFile::read(void* buffer, std::uint32_t count) {
-    if (!readAvailable(buffer, count))
-        throwWin32Error(ERROR_HANDLE_EOF);
+CException WinFile::read(void* buffer, std::uint32_t count) {
+    bool complete = false;
+    CException failure = readAvailable(buffer, count, complete);
+    if (!failure && !complete)
+        return CException(ERROR_HANDLE_EOF);
+    return failure;
 }
 
-void WinFile::write(const void* buffer, std::uint32_t count) {
+CException WinFile::write(const void* buffer, std::uint32_t count) {
     DWORD done = 0;
     if (!WriteFile(handle, buffer, count, &done, nullptr))
-        raiseLastError();
+        return lastError();
     if (done != count)
-        throwWin32Error(ERROR_WRITE_FAULT);
+        return CException(ERROR_WRITE_FAULT);
+    return {};
 }
 
 void WinFile::close() {

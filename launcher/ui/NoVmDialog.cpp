@@ -69,10 +69,7 @@ bool saveApplication(HWND dialog) {
         showCannotSave();
         return false;
     }
-    try {
-        installer->extractTo(launcher.payload.file, target);
-    } catch (CException* failure) {
-        delete failure;
+    if (installer->extractTo(launcher.payload.file, target)) {
         showCannotSave();
         return false;
     }
@@ -133,10 +130,8 @@ INT_PTR CALLBACK noVmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         switch (LOWORD(wParam)) {
         case IDOK:
-            guarded(dialog, [dialog] {
-                if (carryOutChosenOption(dialog))
-                    EndDialog(dialog, 1);
-            });
+            if (carryOutChosenOption(dialog))
+                EndDialog(dialog, 1);
             break;
         case IDCANCEL:
             EndDialog(dialog, 2);

@@ -59,8 +59,8 @@ void chooseSelectedVm(HWND dialog) {
     JavaVm* vm = app().vmList.slot(static_cast<std::size_t>(slot));
     if (vm == nullptr)
         return;
-    if (app().runInstaller(dialog, *vm))
-        EndDialog(dialog, 1);
+    app().runInstaller(dialog, *vm);
+    EndDialog(dialog, 1);
 }
 
 void confirmCancel(HWND dialog) {
@@ -80,7 +80,7 @@ INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
         PostMessageA(dialog, WM_BEGIN_SEARCH, 0, 0);
         return FALSE;
     case WM_BEGIN_SEARCH:
-        guarded(dialog, [dialog] { fillVmList(dialog); });
+        fillVmList(dialog);
         break;
     case WM_SETCURSOR:
         if (searching) {
@@ -94,7 +94,7 @@ INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
             break;
         switch (LOWORD(wParam)) {
         case IDOK:
-            guarded(dialog, [dialog] { chooseSelectedVm(dialog); });
+            chooseSelectedVm(dialog);
             break;
         case IDCANCEL:
             confirmCancel(dialog);

@@ -11,6 +11,10 @@
 //   benchtimer extract <caption> <file> <size> <program> [args]
 //       starts the program, waits until its VM choice dialog lists a VM, presses
 //       OK and times from there until <file> holds <size> bytes
+//   benchtimer save <caption> <folder> <program> [args]
+//       starts the program, waits for its no-VM dialog, chooses the save option
+//       with <folder>, presses OK and times from there until the message box
+//       that tells how the save went
 //   benchtimer copy <from> <to>
 //       CopyFileA of one file to another
 //   A * in the name of <file>'s or <from>'s folder stands for the first folder
@@ -33,7 +37,12 @@
 
 namespace {
 
-const int kVmList = 1001; // the VM choice dialog's list of VMs
+// Controls of the launcher's dialogs.
+const int kVmList = 1001;
+const int kSaveFolder = 1006;
+const int kDownloadOption = 1021;
+const int kSaveOption = 1023;
+const int kMessageBoxText = 65535;
 const DWORD kTimeoutMs = 120000;
 
 struct Failure {
@@ -95,20 +104,29 @@ void finish(Started& started) {
     WaitForSingleObject(started.program.process.get(), 10000);
 }
 
-HWND waitForWindow(const Started& started, const char* caption) {
+// The program's first visible window of that caption, with the control when one
+// is named and other than besides, polled for from since on.
+HWND waitForWindow(const Started& started, const char* caption, LONGLONG since, int control = 0,
+                   HWND besides = nullptr) {
     HWND found = nullptr;
-    pollUntil(started.startedAt, "the window", [&] {
+    pollUntil(since, "the window", [&] {
         if (WaitForSingleObject(started.program.process.get(), 0) == WAIT_OBJECT_0)
             throw Failure{"the program ended without a window"};
         for (HWND window : topLevelWindows(false)) {
             DWORD owner = 0;
             GetWindowThreadProcessId(window, &owner);
-            if (owner == started.program.id && windowText(window) == caption)
+            if (owner == started.program.id && window != besides && windowText(window) == caption &&
+                (control == 0 || GetDlgItem(window, control) != nullptr))
                 found = window;
         }
         return found != nullptr;
     });
     return found;
+}
+
+void pressOk(HWND dialog) {
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
 }
 
 void print(double value) {
@@ -117,7 +135,7 @@ void print(double value) {
 
 int window(int argc, char** argv) {
     Started started = start(arguments(argc, argv, 3));
-    waitForWindow(started, argv[2]);
+    waitForWindow(started, argv[2], started.startedAt);
     const LONGLONG shown = now();
     finish(started);
     print(milliseconds(started.startedAt, shown));
@@ -148,7 +166,7 @@ int extract(int argc, char** argv) {
     const std::string pattern = argv[3];
     const ULONGLONG size = std::strtoull(argv[4], nullptr, 10);
     Started started = start(arguments(argc, argv, 5));
-    HWND dialog = waitForWindow(started, argv[2]);
+    HWND dialog = waitForWindow(started, argv[2], started.startedAt);
     HWND list = GetDlgItem(dialog, kVmList);
     pollUntil(started.startedAt, "a listed VM", [&] {
         DWORD_PTR items = 0;
@@ -156,13 +174,34 @@ int extract(int argc, char** argv) {
                items != 0 && items != static_cast<DWORD_PTR>(CB_ERR);
     });
     const LONGLONG pressed = now();
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(dialog, IDOK)));
+    pressOk(dialog);
     pollUntil(pressed, "the extracted file",
               [&] { return fileSize(matchingPath(pattern).c_str()) >= size; });
     const LONGLONG written = now();
     finish(started);
     print(milliseconds(pressed, written));
+    return 0;
+}
+
+int save(int argc, char** argv) {
+    Started started = start(arguments(argc, argv, 4));
+    HWND dialog = waitForWindow(started, argv[2], started.startedAt, kSaveOption);
+    // The option is set as the dialog reads it when OK is pressed: checked
+    // instead of the download option, with the folder in its field.
+    DWORD_PTR done = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, kDownloadOption), BM_SETCHECK, BST_UNCHECKED, 0,
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &done);
+    SendMessageTimeoutA(GetDlgItem(dialog, kSaveOption), BM_SETCHECK, BST_CHECKED, 0,
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &done);
+    SendMessageTimeoutA(GetDlgItem(dialog, kSaveFolder), WM_SETTEXT, 0,
+                        reinterpret_cast<LPARAM>(argv[3]), SMTO_ABORTIFHUNG, kTimeoutMs, &done);
+    const LONGLONG pressed = now();
+    pressOk(dialog);
+    // The dialogs' icons have the message box text's id too.
+    waitForWindow(started, argv[2], pressed, kMessageBoxText, dialog);
+    const LONGLONG answered = now();
+    finish(started);
+    print(milliseconds(pressed, answered));
     return 0;
 }
 
@@ -207,15 +246,12 @@ int dispatch(int argc, char** argv) {
         const char* name;
         int fewestArguments;
         int (*run)(int, char**);
-    } commands[] = {{"window", 4, window},
-                    {"extract", 6, extract},
-                    {"copy", 4, copy},
-                    {"run", 3, run},
-                    {"svcstop", 3, serviceStop}};
+    } commands[] = {{"window", 4, window}, {"extract", 6, extract}, {"save", 5, save},
+                    {"copy", 4, copy},     {"run", 3, run},         {"svcstop", 3, serviceStop}};
     for (const auto& command : commands)
         if (argc >= command.fewestArguments && std::strcmp(argv[1], command.name) == 0)
             return command.run(argc, argv);
-    throw Failure{"usage: benchtimer window|extract|copy|run|svcstop ..."};
+    throw Failure{"usage: benchtimer window|extract|save|copy|run|svcstop ..."};
 }
 
 } // namespace
