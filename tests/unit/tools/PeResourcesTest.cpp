@@ -343,6 +343,23 @@ TEST(Manifest, ChangesTheLevelAloneOrAddsWhatIsMissing) {
          head + "<dependency/><trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security>"
                 "<requestedPrivileges><requestedExecutionLevel level=\"requireAdministrator\" "
                 "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo>\n</assembly>\n"},
+        {head + "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security>"
+                "<requestedPrivileges></requestedPrivileges></security></trustInfo></assembly>",
+         head +
+             "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
+             "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"
+             "</requestedPrivileges></security></trustInfo></assembly>"},
+        {head + "<v2:trustInfo xmlns:v2=\"urn:schemas-microsoft-com:asm.v2\"></v2:trustInfo>"
+                "<file><v2:security/></file></assembly>",
+         head +
+             "<v2:trustInfo xmlns:v2=\"urn:schemas-microsoft-com:asm.v2\"><v2:security>"
+             "<v2:requestedPrivileges><v2:requestedExecutionLevel level=\"requireAdministrator\" "
+             "uiAccess=\"false\"/></v2:requestedPrivileges></v2:security></v2:trustInfo>"
+             "<file><v2:security/></file></assembly>"},
+        {head + "<trustInfo/><security/></assembly>",
+         head + "<trustInfo><security><requestedPrivileges><requestedExecutionLevel "
+                "level=\"requireAdministrator\" uiAccess=\"false\"/></requestedPrivileges>"
+                "</security></trustInfo><security/></assembly>"},
     };
     for (const Case& c : cases) {
         const std::string edited = withExecutionLevel(c.manifest, "requireAdministrator");
