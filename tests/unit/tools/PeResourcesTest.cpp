@@ -28,13 +28,25 @@ ResourceName text(const std::u16string& name) {
     return {true, 0, name};
 }
 
+// A string table block of sixteen strings, the third of them caption.
+std::string stringBlock(const std::u16string& caption) {
+    Bytes block;
+    const std::u16string strings[] = {u"", u"Cancel?", caption, u"\u03A9 found"};
+    for (std::size_t i = 0; i < 16; ++i) {
+        const std::u16string& string = i < 4 ? strings[i] : strings[0];
+        appendU16(block, static_cast<std::uint32_t>(string.size()));
+        appendUtf16(block, string);
+    }
+    return std::string(block.begin(), block.end());
+}
+
 // Resources of the launcher's kinds: a named type, several languages, header
 // fields and code pages that are not zero.
-ResourceNode sampleTree() {
+ResourceNode sampleTree(const std::u16string& caption = u"Kitebay") {
     ResourceNode root;
     root.timeDateStamp = 0x12345678;
     root.findOrAdd(ResourceName::number(6)).findOrAdd(ResourceName::number(1)).entries = {
-        leaf(1033, "strings"), leaf(1031, "Zeichenketten", 1252)};
+        leaf(1033, stringBlock(caption)), leaf(1031, stringBlock(caption) + "pad", 1252)};
     ResourceNode& probe = root.findOrAdd(text(u"JAVACLASS")).findOrAdd(ResourceName::number(105));
     probe.majorVersion = 4;
     probe.entries = {leaf(1033, std::string("\xCA\xFE\xBA\xBE\0\x03", 6))};
@@ -149,6 +161,7 @@ TEST(ResourceEdit, SetsWhatIsAskedKeepsTheRestAndPlacesTheSectionWithoutGaps) {
     ASSERT_TRUE(parseVersionNumber("2.1.0.7", edits.fileVersion));
     edits.setFileVersion = true;
     edits.executionLevel = "requireAdministrator";
+    edits.caption = u"Acme \u03A9";
     const Bytes edited = editResources(launcher, edits);
 
     const LauncherIdentity identity = identify(edited);
@@ -156,10 +169,13 @@ TEST(ResourceEdit, SetsWhatIsAskedKeepsTheRestAndPlacesTheSectionWithoutGaps) {
     EXPECT_EQ(identity.productVersion, "2.1");
     EXPECT_EQ(identity.fileVersion, "2.1.0.7");
     EXPECT_EQ(identity.executionLevel, "requireAdministrator");
+    EXPECT_EQ(identity.caption, "Acme \xCE\xA9");
+    EXPECT_TRUE(identity.hasProbeClass);
+    // The caption in every language, every other string and byte of its block kept.
     ResourceNode resources = readResources(PeImage(edited));
     resources.remove(ResourceName::number(kVersionType));
     resources.remove(ResourceName::number(kManifestType));
-    EXPECT_EQ(resources, sampleTree());
+    EXPECT_EQ(resources, sampleTree(u"Acme \u03A9"));
     // Small enough to stay where the old resources were.
     EXPECT_EQ(edited.size(), launcher.size());
     EXPECT_EQ(PeImage(edited).sections().size(), 2u);
