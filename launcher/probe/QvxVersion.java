@@ -46,32 +46,31 @@ public class QvxVersion {
                 // or later, N-M for N to M, and 1.N+, the old spelling of N+ up to
                 // 1.8. The 1.0 and 1.1 generations have no such property, so they
                 // meet none of these.
-                int low;
+                int end = version.indexOf('-');
                 int high = 9999;
-                int dash = version.indexOf('-');
-                int last = version.length() - 1;
-                if (dash >= 0) {
-                    low = number(version.substring(0, dash));
-                    high = number(version.substring(dash + 1, last + 1));
-                } else if (last > 0 && version.indexOf('+') == last) {
-                    String from = version.substring(0, last);
-                    if (from.startsWith("1.")) {
-                        low = from.length() == 3 ? number(from.substring(2, 3)) : -1;
-                        if (low > 8) {
-                            low = -1;
-                        }
-                    } else {
-                        low = number(from);
-                    }
+                int highestLow = 9999;
+                String from;
+                if (end >= 0) {
+                    high = number(version.substring(end + 1, version.length()));
+                    from = version.substring(0, end);
                 } else {
-                    continue;
+                    end = version.indexOf('+');
+                    if (end < 0 || end != version.length() - 1) {
+                        continue;
+                    }
+                    from = version.substring(0, end);
+                    if (from.startsWith("1.")) {
+                        from = from.substring(2, end);
+                        highestLow = 8;
+                    }
                 }
+                int low = number(from);
                 String specification = System.getProperty("java.specification.version", "");
                 if (specification.startsWith("1.")) {
                     specification = specification.substring(2, specification.length());
                 }
                 int vm = number(specification);
-                if (low < 0 || vm < low || vm > high) {
+                if (low < 0 || low > highestLow || vm < low || vm > high) {
                     continue;
                 }
             }
@@ -90,9 +89,6 @@ public class QvxVersion {
     // One to four decimal digits; -1 for any other text.
     private static int number(String text) {
         int length = text.length();
-        if (length < 1 || length > 4) {
-            return -1;
-        }
         int value = 0;
         for (int i = 0; i < length; i++) {
             // A digit's place among the digits: charAt would do, but this keeps to
@@ -103,7 +99,7 @@ public class QvxVersion {
             }
             value = value * 10 + digit;
         }
-        return value;
+        return length < 1 || length > 4 ? -1 : value;
     }
 
     public static void bail(boolean qualified) {

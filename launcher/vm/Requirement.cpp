@@ -65,13 +65,10 @@ bool parse(const char* alternative, std::size_t length, Alternative& out) {
         out.high = wholeNumber(dash + 1);
     } else if (versionLength > 0 && version[versionLength - 1] == '+') {
         version[--versionLength] = '\0';
-        if (startsWith(version, "1.")) {
-            out.low = versionLength == 3 ? wholeNumber(version + 2) : -1;
-            if (out.low > 8)
-                out.low = -1;
-        } else {
-            out.low = wholeNumber(version);
-        }
+        const bool oldSpelling = startsWith(version, "1.");
+        out.low = wholeNumber(oldSpelling ? version + 2 : version);
+        if (oldSpelling && out.low > 8)
+            out.low = -1;
     } else {
         return false;
     }
