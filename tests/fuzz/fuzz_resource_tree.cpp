@@ -54,16 +54,10 @@ void checkSection(const unsigned char* data, std::size_t size) {
 }
 
 pe::ResourceNode withoutEdited(pe::ResourceNode root) {
+    // 6: the string table, which holds the caption.
     for (std::uint16_t type :
-         {pe::kIconType, pe::kIconGroupType, pe::kVersionType, pe::kManifestType})
+         {pe::kIconType, pe::kIconGroupType, pe::kVersionType, pe::kManifestType, std::uint16_t{6}})
         root.remove(pe::ResourceName::number(type));
-    // Of the strings, the block of the caption.
-    const pe::ResourceName strings = pe::ResourceName::number(6);
-    if (pe::ResourceNode* table = root.find(strings)) {
-        table->remove(pe::ResourceName::number(1));
-        if (table->entries.empty())
-            root.remove(strings);
-    }
     return root;
 }
 

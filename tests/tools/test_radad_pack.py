@@ -18,8 +18,6 @@ TOOL = os.path.join(DIST, "radad-pack")
 # The launchers of both builds, real PE images that osslsigncode can sign.
 LAUNCHERS = [("x86", os.path.join(DIST, "radad.exe")), ("x64", os.path.join(DIST, "x64", "radad.exe"))]
 LAUNCHER = LAUNCHERS[1][1]
-# A requirement string and a download address that radad-pack takes.
-ROLES = ["CommandLine:=1.1:A:A", "URL:=http://kitebay.example/getjava"]
 
 
 def pack(*args):
@@ -46,7 +44,8 @@ class RadadPackTest(unittest.TestCase):
         image = pefile.PE(LAUNCHER)
         image.OPTIONAL_HEADER.CheckSum = 0
         launcher = self.file("unsummed.exe", bytes(image.write()))
-        result = pack("build", launcher, "-o", out, *ROLES, "setup.class=" + installer)
+        result = pack("build", launcher, "-o", out, "CommandLine:=1.1:A:A",
+                      "URL:=http://kitebay.example/getjava", "setup.class=" + installer)
         self.assertEqual(result.returncode, 0, result.stderr)
         records = [pl.record("CommandLine", pl.text("1.1:A:A")),
                    pl.record("URL", pl.text("http://kitebay.example/getjava")),
@@ -95,59 +94,62 @@ class RadadPackTest(unittest.TestCase):
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(word, result.stdout)
 
-    def test_build_refuses_what_cannot_work(self):
+    def test_build_refuses_what_the_launcher_could_not_read_back(self):
         long_text = self.file("long.txt", b"a" * 300)
         bitmap = struct.pack("<I", 40) + b"\0" * 60
         claims = self.file("claims.ico", struct.pack("<HHH", 0, 1, 9) + struct.pack("<4BHHII", 16, 16, 0, 0, 1, 32, 64, 22) + bitmap)
-        installer = ROLES + ["s.class:=c"]
-        padded = self.file("odd.exe", self.read(LAUNCHER).ljust(0x787671, b"\0"))
-        packed = self.file("packed.exe", pl.launcher(self.read(LAUNCHER), pl.shipped_records()))
         cases = [
-            # what, the launcher, the options and records, what the refusal says
-            ("a twenty-character name", LAUNCHER, ROLES + ["n" * 20 + ".class:=z"], "at most 19"),
-            ("eleven records", LAUNCHER, installer + ["r%d:=z" % i for i in range(8)], "at most 10"),
-            ("a requirement without a NUL", LAUNCHER, ["CommandLine=" + long_text, *installer[1:]], "NUL"),
-            ("a name that is a path", LAUNCHER, ROLES + ["..\\setup.class:=z"], "plain file name"),
-            ("a device name", LAUNCHER, ROLES + ["Com1.class:=z"],
+            ("a twenty-character name", ["CommandLine:=x", "URL:=y", "n" * 20 + ":=z"], "at most 19"),
+            ("eleven records", ["CommandLine:=x", "URL:=y"] + ["r%d:=z" % i for i in range(9)], "at most 10"),
+            ("a requirement without a NUL", ["CommandLine=" + long_text, "URL:=y", "s:=z"], "NUL"),
+            ("a name that is a path", ["CommandLine:=x", "URL:=y", "..\\setup.class:=z"], "plain file name"),
+            ("a device name", ["CommandLine:=x", "URL:=y", "Com1.class:=z"],
              'record 3 "Com1.class": the name is a device name of Windows'),
-            ("a wildcard", LAUNCHER, installer + ["setup*.class:=z"],
-             'record 4 "setup*.class": the name holds a character that Windows does not allow'),
-            ("a trailing blank", LAUNCHER, installer + ["extra :=z"], 'record 4 "extra ": the name ends in a dot or a blank'),
-            ("a stub whose size spells the prefix", padded, installer, "prefix"),
-            # What would be written as the format wants, but could never work.
-            ("the roles in another order", LAUNCHER, [ROLES[1], ROLES[0], "s.class:=c"],
-             "in that order: record 1 is \"URL\""),
-            ("an installer that is no class", LAUNCHER, ROLES + ["setup.jar:=z"], "record 3 is \"setup.jar\""),
-            ("a requirement no VM can meet", LAUNCHER, ["CommandLine:=garbage", *installer[1:]],
-             "no VM can meet the requirement string's \"garbage\": an alternative is VERSION:VENDOR:OS"),
-            ("a class file for a launcher", self.file("c.class", b"\xca\xfe\xba\xbe"), installer,
-             "c.class is no radad launcher: the file is no PE image"),
-            ("a program that is no radad launcher", os.path.join(DIST, "x64", "Brisnode.exe"), installer,
-             "Brisnode.exe is no radad launcher: it carries no probe class (resource JAVACLASS 105)"),
-            ("a launcher that carries a payload already", packed, installer, "already"),
-            ("an option after a record", LAUNCHER, installer + ["--caption", "Acme"],
-             "--caption comes after a record: options come first"),
+            ("a wildcard", ["CommandLine:=x", "URL:=y", "setup*.class:=z"],
+             'record 3 "setup*.class": the name holds a character that Windows does not allow'),
+            ("a trailing blank", ["CommandLine:=x", "URL:=y", "extra :=z"],
+             'record 3 "extra ": the name ends in a dot or a blank'),
             # The options of the author's resources.
-            ("an icon that claims more images than it holds", LAUNCHER, ["--icon", claims, *installer],
+            ("an icon that claims more images than it holds", ["--icon", claims, "a:=b"],
              "claims.ico: the icon file claims 9 images, but its 86 bytes hold the directory of only 5"),
-            ("a version with letters", LAUNCHER, ["--file-version", "2.1b", *installer],
+            ("a version with letters", ["--file-version", "2.1b", "a:=b"],
              '--file-version "2.1b": a version is one to four numbers'),
-            ("a caption longer than radad holds", LAUNCHER, ["--product-name", "\u03a9" * 130, *installer],
+            ("a caption longer than radad holds", ["--product-name", "\u03a9" * 130, "a:=b"],
              "--product-name: a caption has 1 to 259 bytes in UTF-8, not 260"),
+            # What the format allows but could never work.
+            ("a requirement no VM can meet", ["CommandLine:=garbage", "URL:=y", "s.class:=z"],
+             "no VM can meet the requirement string's \"garbage\": an alternative is VERSION:VENDOR:OS"),
+            ("an option after a record", ["a:=b", "--caption", "x"], "--caption comes after a record: options come first"),
+            ("a launcher that is no PE image", ["a:=b"], "stub.exe is no radad launcher: the file is no PE image", self.stub),
+            ("a program that is no radad launcher", ["a:=b"], "Brisnode.exe is no radad launcher: it carries no probe "
+             "class (resource JAVACLASS 105)", os.path.join(DIST, "x64", "Brisnode.exe")),
         ]
-        for what, launcher, records, word in cases:
+        for what, records, word, *launcher in cases:
             with self.subTest(what):
                 out = os.path.join(self.dir.name, "refused.exe")
-                result = pack("build", launcher, "-o", out, *records)
+                result = pack("build", (launcher or [LAUNCHER])[0], "-o", out, *records)
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(word, result.stderr)
                 self.assertFalse(os.path.exists(out))
         # An output that cannot be opened, here a folder, is left as it was.
         folder = os.path.join(self.dir.name, "folder.exe")
         os.mkdir(folder)
-        result = pack("build", LAUNCHER, "-o", folder, *installer)
+        result = pack("build", LAUNCHER, "-o", folder, "CommandLine:=1.1:A:A", "URL:=y", "s.class:=z")
         self.assertEqual((result.returncode, os.path.isdir(folder)), (1, True), result.stderr)
         self.assertIn("cannot write", result.stderr)
+
+    def test_build_refuses_a_stub_whose_size_spells_the_prefix(self):
+        stub = self.file("odd.exe", self.read(LAUNCHER).ljust(0x787671, b"\0"))
+        out = os.path.join(self.dir.name, "odd-out.exe")
+        result = pack("build", stub, "-o", out, "CommandLine:=x", "URL:=y", "s:=z")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("prefix", result.stderr)
+
+    def test_build_refuses_a_launcher_that_carries_a_payload_already(self):
+        packed = self.file("packed.exe", pl.launcher(self.read(LAUNCHER), pl.shipped_records()))
+        result = pack("build", packed, "-o", os.path.join(self.dir.name, "twice.exe"), "a:=b")
+        self.assertEqual(result.returncode, 1)
+        self.assertIn("already", result.stderr)
 
     # -- signed launchers -----------------------------------------------------
 
@@ -210,8 +212,8 @@ class RadadPackTest(unittest.TestCase):
                 pe = pefile.PE(out)
                 self.assertEqual(pe.get_warnings(), [])
                 self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
-                strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
-                self.assertEqual(strings, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
+                version = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
+                self.assertEqual(version, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
                 fixed = pe.VS_FIXEDFILEINFO[0]
                 self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
                                   fixed.ProductVersionLS), (0x20001, 0x7, 0x20001, 0))
@@ -221,11 +223,9 @@ class RadadPackTest(unittest.TestCase):
                 self.assertEqual(icon_images(group.stdout), images)
                 # Every other resource is as it was, the dialogs' reference to icon 107 included,
                 # and so is every string but the caption, which is the product's name.
-                kept = {key: data for key, data in resources(pefile.PE(stub)).items() if key[0] not in (3, 14, 16, 24)}
-                captioned = string_table(kept.pop((6, 1)))
-                captioned[2] = pl.AUTHOR["ProductName"]
+                kept = {key: data for key, data in resources(pefile.PE(stub)).items() if key[0] not in (3, 6, 14, 16, 24)}
                 self.assertEqual({key: data for key, data in resources(pe).items() if key in kept}, kept)
-                self.assertEqual(string_table(resources(pe)[(6, 1)]), captioned)
+                self.assertEqual(strings(pe), {**strings(pefile.PE(stub)), 2: pl.AUTHOR["ProductName"]})
                 self.assertEqual([key for key in resources(pe) if key[0] in (3, 14)],
                                  [(3, i + 1) for i in range(len(images))] + [(14, 107)])
 
@@ -235,21 +235,12 @@ class RadadPackTest(unittest.TestCase):
                               "icon 256x256 32-bit, 48x48 32-bit, 32x32 32-bit, 16x16 32-bit\n"
                               "elevation requireAdministrator\n" % arch, pack("list", out).stdout)
 
-    def test_the_caption_is_the_product_name_unless_given_apart(self):
-        cases = [
-            ([], "Kitebay"),
-            (["--product-name", "Acme \u03a9idgets"], "Acme \u03a9idgets"),
-            (["--caption", "Acme setup"], "Acme setup"),
-            (["--caption", "Acme setup", "--product-name", "Acme \u03a9idgets"], "Acme setup"),
-        ]
-        for options, caption in cases:
-            with self.subTest(options=options):
-                out = os.path.join(self.dir.name, "captioned.exe")
-                built = pack("build", LAUNCHER, "-o", out, *options, *ROLES, "s.class:=c")
-                self.assertEqual(built.returncode, 0, built.stderr)
-                self.assertEqual(string_table(resources(pefile.PE(out))[(6, 1)])[2], caption)
-                self.assertIn("\ncaption %s\n" % caption, pack("list", out).stdout)
-
+    def test_a_caption_given_apart_wins_over_the_product_name(self):
+        out = os.path.join(self.dir.name, "captioned.exe")
+        built = pack("build", LAUNCHER, "-o", out, "--caption", "Acme setup", "--product-name", "Acme",
+                     "CommandLine:=1.1:A:A", "URL:=y", "s.class:=c")
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertEqual(strings(pefile.PE(out))[2], "Acme setup")
 
 def icon_images(ico):
     """The (directory entry without its offset, image bytes) of each image of an .ico."""
@@ -262,14 +253,10 @@ def icon_images(ico):
     return images
 
 
-def string_table(block):
-    """The sixteen strings of a string table block."""
-    found, at = [], 0
-    for _ in range(16):
-        length = struct.unpack_from("<H", block, at)[0]
-        found.append(block[at + 2:at + 2 + 2 * length].decode("utf-16-le"))
-        at += 2 + 2 * length
-    return found
+def strings(pe):
+    """{id: text} of the launcher's first string table block, as pefile reads it."""
+    kind = [entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries if entry.id == 6][0]
+    return [entry for entry in kind.directory.entries if entry.id == 1][0].directory.strings
 
 
 def resources(pe):
