@@ -278,18 +278,12 @@ int build(int argc, char** argv) {
     std::vector<unsigned char> stub;
     if (!readOrComplain(launcherPath, stub))
         return 1;
-    const char* notLauncher = "it carries no probe class (resource JAVACLASS 105)";
     try {
-        if (pe::identify(stub).hasProbeClass)
-            notLauncher = nullptr;
+        pe::require(pe::identify(stub).hasProbeClass,
+                    "it carries no probe class (resource JAVACLASS 105)");
     } catch (const pe::FormatError& error) {
         std::fprintf(stderr, "radad-pack: %s is no radad launcher: %s\n", launcherPath,
                      error.what());
-        return 1;
-    }
-    if (notLauncher != nullptr) {
-        std::fprintf(stderr, "radad-pack: %s is no radad launcher: %s\n", launcherPath,
-                     notLauncher);
         return 1;
     }
     Scan scan = scanPayload(stub);
