@@ -9,14 +9,16 @@ if(NOT ECJ_EXECUTABLE)
 endif()
 
 # java_class(<target> <source.java> <output dir>) builds <output dir>/<Name>.class
-# and sets <target>_CLASS_FILE in the caller's scope.
+# and sets <target>_CLASS_FILE in the caller's scope. Without line numbers and
+# source file name (-g:none): the classes ride in every installer, and the probe
+# catches what it could throw anyway.
 function(java_class target source outdir)
     get_filename_component(name "${source}" NAME_WE)
     set(class "${outdir}/${name}.class")
     add_custom_command(
         OUTPUT "${class}"
         COMMAND ${CMAKE_COMMAND} -E make_directory "${outdir}"
-        COMMAND "${ECJ_EXECUTABLE}" -1.3 -nowarn -d "${outdir}" "${source}"
+        COMMAND "${ECJ_EXECUTABLE}" -1.3 -g:none -nowarn -d "${outdir}" "${source}"
         DEPENDS "${source}"
         COMMENT "Compiling ${name}.java to a 45.3 class file"
         VERBATIM)

@@ -75,6 +75,9 @@ def real_installation(launcher=None):
     """Runs launcher (radad-demo.exe by default) with the machine's JVM as its only VM
     and chooses that VM, as a user would."""
     launcher = launcher or wh.dist("radad-demo.exe")
+    # An author's installer shows the caption that radad-pack gave it.
+    listing = subprocess.run([wh.dist("radad-pack"), "list", launcher], stdout=subprocess.PIPE, text=True).stdout
+    caption = ([line[8:] for line in listing.splitlines() if line.startswith("caption ")] or [CAPTION])[0]
     step("%s installs for real: the machine's JVM as a Windows java.exe (through the winelib bridge)"
          % os.path.basename(launcher))
     bridge = os.path.join(ROOT, "build", "jvmbridge")
@@ -85,11 +88,11 @@ def real_installation(launcher=None):
         s.reg_add("HKLM\\Software\\JavaSoft\\Java Development Kit\\1.1", "JavaHome", "C:\\vm")
         runner = rig.Rig(s)
         process = s.spawn([launcher])
-        controls = runner.search_result(timeout=60)
+        controls = runner.search_result(timeout=60, caption=caption)
         print("the dialog says: %s" % controls[rig.IDC_MESSAGE_TEXT].text.replace("\n", " "))
-        items, _ = s.combo(CAPTION, rig.IDC_VM_LIST, "dialog")
+        items, _ = s.combo(caption, rig.IDC_VM_LIST, "dialog")
         print("listed: %s" % ", ".join(item.text for item in items))
-        s.press(CAPTION, 1, "dialog")
+        s.press(caption, 1, "dialog")
         print("OK pressed; the launcher ended with exit code %d" % process.wait(60))
         # The installer ran in the launcher's folder for this run, which keeps what
         # the installer wrote there.

@@ -1,8 +1,10 @@
 #include "PayloadWriter.h"
 
+#include "BoundedText.h"
 #include "Bytes.h"
 #include "Path.h"
 #include "PayloadFormat.h"
+#include "Requirement.h"
 
 #include <cstring>
 
@@ -16,7 +18,50 @@ bool hasNulWithin(const std::vector<unsigned char>& data, std::size_t limit) {
     return false;
 }
 
+// The launcher starts the installer as the class its name less ".class" names,
+// from the class directory: a dot in that name would ask for a package folder.
+bool isClassFileName(const char* name) {
+    const char* dot = std::strchr(name, '.');
+    return dot != nullptr && dot != name && equalsIgnoringCase(dot, ".class");
+}
+
 } // namespace
+
+std::vector<std::string> roleProblems(const char* const (&names)[3], const char* requirement) {
+    std::vector<std::string> problems;
+    const std::string layout = "the payload does not begin with CommandLine (the requirement "
+                               "string), URL (the download address) and the installer's "
+                               "CLASS.class (a class name without dots), in that order: ";
+    const char* const roles[] = {"CommandLine", "URL"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        if (names[i] == nullptr) {
+            problems.push_back(layout + "it has " + std::to_string(i) + " records");
+            break;
+        }
+        if (i < 2 ? !equalsIgnoringCase(names[i], roles[i]) : !isClassFileName(names[i]))
+            problems.push_back(layout + "record " + std::to_string(i + 1) + " is \"" + names[i] +
+                               "\"");
+    }
+    if (requirement == nullptr || names[0] == nullptr || !equalsIgnoringCase(names[0], roles[0]))
+        return problems;
+    const char* rest = requirement;
+    const char* alternative = nullptr;
+    std::string unknown;
+    bool hasAlternative = false;
+    while (std::size_t length = nextAlternative(rest, alternative)) {
+        hasAlternative = true;
+        if (!isKnownAlternative(alternative, length))
+            unknown += (unknown.empty() ? "\"" : ", \"") + std::string(alternative, length) + "\"";
+    }
+    if (!hasAlternative)
+        problems.push_back("the requirement string holds no alternative, so no VM can qualify");
+    if (!unknown.empty())
+        problems.push_back("no VM can meet the requirement string's " + unknown +
+                           ": an alternative is VERSION:VENDOR:OS, and a VERSION begins with 1.0, "
+                           "1.1 or A, or is N+, 1.N+ (N up to 8) or N-M (N at most M), N and M "
+                           "whole numbers of one to four digits");
+    return problems;
+}
 
 std::vector<std::string> validatePayload(std::uint64_t stubSize,
                                          const std::vector<RecordInput>& records) {
@@ -52,6 +97,15 @@ std::vector<std::string> validatePayload(std::uint64_t stubSize,
     }
     if (total + kSigningAlignment - 1 + payload::kTrailerSize > 0x7FFFFFFFu)
         problems.push_back("the launcher with its payload would exceed 2 GiB");
+
+    const char* names[3] = {};
+    for (std::size_t i = 0; i < 3 && i < records.size(); ++i)
+        names[i] = records[i].name.c_str();
+    const bool readable =
+        !records.empty() && hasNulWithin(records[0].data, payload::kTextBufferSize);
+    for (const std::string& problem : roleProblems(
+             names, readable ? reinterpret_cast<const char*>(records[0].data.data()) : nullptr))
+        problems.push_back(problem);
     return problems;
 }
 

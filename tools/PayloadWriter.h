@@ -22,7 +22,16 @@ struct RecordInput {
 // trailer stays right before the table, where the launcher looks for it.
 constexpr std::size_t kSigningAlignment = 8;
 
-// The reasons a payload is refused, one text each; empty when it can be written.
+// Why the launcher could not work with a payload whose first three records
+// have these names (null where the payload has no such record) and whose
+// first record holds the requirement text (null where it cannot be read):
+// the records out of their roles (CommandLine, URL, the installer's
+// CLASS.class, in that order) and alternatives that no VM could meet. One text
+// each; empty when the payload can work.
+std::vector<std::string> roleProblems(const char* const (&names)[3], const char* requirement);
+
+// The reasons a payload is refused, one text each: what the launcher could not
+// read back, and the problems of roleProblems. Empty when it can be written.
 std::vector<std::string> validatePayload(std::uint64_t stubSize,
                                          const std::vector<RecordInput>& records);
 

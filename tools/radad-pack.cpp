@@ -5,11 +5,11 @@
 //
 //   radad-pack build <launcher.exe> -o <out.exe> [OPTION...] RECORD...
 //       RECORD is NAME=FILE (the file's bytes) or NAME:=TEXT (the text and a NUL);
-//       the options set the icon, the version information and the execution
-//       level of the copy of the launcher that the payload is appended to
+//       the options set the icon, the version information, the caption and the
+//       execution level of the copy of the launcher that the payload is appended to
 //   radad-pack list <launcher.exe>
 //   radad-pack check <launcher.exe>
-//   radad-pack --version
+//   radad-pack --help | --version
 //
 // Texts on the command line are UTF-8 (radad-pack.exe asks Windows for UTF-8
 // in its manifest).
@@ -28,24 +28,32 @@
 
 namespace {
 
+const char kUsage[] =
+    "usage: radad-pack build <launcher.exe> -o <out.exe> [OPTION...] RECORD...\n"
+    "       radad-pack list <launcher.exe>\n"
+    "       radad-pack check <launcher.exe>\n"
+    "       radad-pack --help | --version\n"
+    "RECORD is NAME=FILE (the file's bytes) or NAME:=TEXT (the text and a NUL); at most ten.\n"
+    "The first three are, in this order:\n"
+    "  CommandLine:=REQUIREMENT     alternatives VERSION:VENDOR:OS separated by blanks, such\n"
+    "                               as 17+:A:A (Java 17 or later), 11-17:A:A or 1.1:A:A\n"
+    "  URL:=ADDRESS                 where the user can download a Java VM\n"
+    "  CLASS.class=FILE             the installer class, started as CLASS\n"
+    "options of build (each at most once, before the records):\n"
+    "  --icon FILE.ico              the icon, all its sizes and colour depths\n"
+    "  --product-name TEXT          version information: ProductName; also the caption\n"
+    "  --description TEXT           FileDescription\n"
+    "  --company TEXT               CompanyName\n"
+    "  --copyright TEXT             LegalCopyright\n"
+    "  --product-version VERSION    ProductVersion and the fixed product version\n"
+    "  --file-version VERSION       FileVersion and the fixed file version\n"
+    "                               (VERSION: one to four numbers 0-65535, dotted)\n"
+    "  --caption TEXT               the caption of every window and message box alone\n"
+    "  --elevation asInvoker|highestAvailable|requireAdministrator\n"
+    "                               the manifest's requestedExecutionLevel\n";
+
 int usage() {
-    std::fputs(
-        "usage: radad-pack build <launcher.exe> -o <out.exe> [OPTION...] NAME=FILE|NAME:=TEXT ...\n"
-        "       radad-pack list <launcher.exe>\n"
-        "       radad-pack check <launcher.exe>\n"
-        "       radad-pack --version\n"
-        "options of build (each at most once, before the records):\n"
-        "  --icon FILE.ico              the icon, all its sizes and colour depths\n"
-        "  --product-name TEXT          version information: ProductName\n"
-        "  --description TEXT           FileDescription\n"
-        "  --company TEXT               CompanyName\n"
-        "  --copyright TEXT             LegalCopyright\n"
-        "  --product-version VERSION    ProductVersion and the fixed product version\n"
-        "  --file-version VERSION       FileVersion and the fixed file version\n"
-        "                               (VERSION: one to four numbers 0-65535, dotted)\n"
-        "  --elevation asInvoker|highestAvailable|requireAdministrator\n"
-        "                               the manifest's requestedExecutionLevel\n",
-        stderr);
+    std::fputs(kUsage, stderr);
     return 2;
 }
 
@@ -140,6 +148,21 @@ const VersionOption kVersionOptions[] = {
     {"--file-version", u"FileVersion", true, false},
 };
 
+// radad loads its caption into 260 bytes, in UTF-8 where Windows gives it that
+// code page.
+bool setCaption(const std::string& value, const char* flag, pe::ResourceEdits& edits) {
+    try {
+        pe::require(!value.empty() && value.size() < 260,
+                    std::string(flag) + ": a caption has 1 to 259 bytes in UTF-8, not " +
+                        std::to_string(value.size()));
+        edits.caption = pe::utf16FromUtf8(value, flag);
+        return true;
+    } catch (const pe::FormatError& error) {
+        std::fprintf(stderr, "radad-pack: %s\n", error.what());
+        return false;
+    }
+}
+
 // Takes one option of build and its value; false with a message when either is wrong.
 bool takeOption(const std::string& flag, const std::string& value, pe::ResourceEdits& edits,
                 std::vector<std::string>& seen) {
@@ -149,6 +172,8 @@ bool takeOption(const std::string& flag, const std::string& value, pe::ResourceE
             return false;
         }
     seen.push_back(flag);
+    if (flag == "--caption")
+        return setCaption(value, "--caption", edits);
     try {
         if (flag == "--icon") {
             std::vector<unsigned char> file;
@@ -212,6 +237,7 @@ int build(int argc, char** argv) {
     const char* outPath = argv[4];
     pe::ResourceEdits edits;
     std::vector<std::string> seen;
+    std::string productName;
     int first = 5;
     for (; first < argc && std::strncmp(argv[first], "--", 2) == 0; ++first) {
         std::string flag = argv[first];
@@ -228,9 +254,15 @@ int build(int argc, char** argv) {
         }
         if (!takeOption(flag, value, edits, seen))
             return 1;
+        if (flag == "--product-name")
+            productName = value;
     }
     if (first == argc)
         return usage();
+    // The author's name in the windows too, unless they are given a caption of their own.
+    if (edits.caption.empty() && !productName.empty() &&
+        !setCaption(productName, "--product-name", edits))
+        return 1;
     // Rewritten version information names the installer, not the launcher it came from.
     if (!edits.strings.empty()) {
         const std::string out = outPath;
@@ -246,6 +278,14 @@ int build(int argc, char** argv) {
     std::vector<unsigned char> stub;
     if (!readOrComplain(launcherPath, stub))
         return 1;
+    try {
+        pe::require(pe::identify(stub).hasProbeClass,
+                    "it carries no probe class (resource JAVACLASS 105)");
+    } catch (const pe::FormatError& error) {
+        std::fprintf(stderr, "radad-pack: %s is no radad launcher: %s\n", launcherPath,
+                     error.what());
+        return 1;
+    }
     Scan scan = scanPayload(stub);
     if (scan.location.certificate.state != payload::CertificateState::absent) {
         std::fprintf(stderr,
@@ -261,6 +301,11 @@ int build(int argc, char** argv) {
     std::vector<RecordInput> records;
     for (int i = first; i < argc; ++i) {
         RecordInput record;
+        if (std::strncmp(argv[i], "--", 2) == 0) {
+            std::fprintf(stderr, "radad-pack: %s comes after a record: options come first\n",
+                         argv[i]);
+            return 1;
+        }
         if (!parseRecord(argv[i], record)) {
             std::fprintf(stderr, "radad-pack: cannot take record %s\n", argv[i]);
             return 1;
@@ -300,17 +345,23 @@ std::string describeCertificate(const payload::CertificateTable& table) {
     return text;
 }
 
-// What the launcher's resources say about it: the product, its version and
-// the rights it asks for.
+// What the launcher's resources say about it: every value the options of build set.
 void printIdentity(const std::vector<unsigned char>& bytes) {
     try {
         const pe::LauncherIdentity identity = pe::identify(bytes);
         if (identity.hasVersionInfo)
-            std::printf("product name %s\nproduct version %s\nfile version %s\n",
-                        identity.productName.c_str(), identity.productVersion.c_str(),
-                        identity.fileVersion.c_str());
+            std::printf("product name %s\ndescription %s\ncompany %s\ncopyright %s\n"
+                        "product version %s\nfile version %s\noriginal file name %s\n",
+                        identity.productName.c_str(), identity.description.c_str(),
+                        identity.company.c_str(), identity.copyright.c_str(),
+                        identity.productVersion.c_str(), identity.fileVersion.c_str(),
+                        identity.originalFilename.c_str());
         else
             std::printf("no version information\n");
+        std::printf("caption %s\nicon", identity.caption.c_str());
+        for (std::size_t i = 0; i < identity.iconImages.size(); ++i)
+            std::printf("%s %s", i == 0 ? "" : ",", identity.iconImages[i].c_str());
+        std::printf(identity.iconImages.empty() ? " none\n" : "\n");
         if (!identity.hasManifest)
             std::printf("no manifest\n");
         else
@@ -377,10 +428,15 @@ int check(const char* path) {
     if (!readOrComplain(path, bytes))
         return 1;
     Scan scan = scanPayload(bytes);
-    std::vector<std::string> problems;
     const auto& records = scan.records;
-    if (!isAcceptable(records))
-        problems.push_back("the payload does not begin with CommandLine, URL and an installer");
+    payload::MemorySource source(bytes.data(), bytes.size());
+    const char* names[3] = {};
+    for (std::size_t i = 0; i < 3 && i < records.size(); ++i)
+        names[i] = records[i].name;
+    char requirement[payload::kTextBufferSize];
+    const bool readable =
+        !records.empty() && payload::readRecordText(source, records[0].dataOffset, requirement);
+    std::vector<std::string> problems = roleProblems(names, readable ? requirement : nullptr);
     if (std::uint32_t padding = paddingBeforeCertificate(bytes, scan))
         problems.push_back(
             std::to_string(padding) +
@@ -388,7 +444,6 @@ int check(const char* path) {
             "signed without being built to a multiple of 8 bytes, so signing padded it, and radad "
             "looks for its trailer right before the table. Build it again with radad-pack build "
             "and sign the new file");
-    payload::MemorySource source(bytes.data(), bytes.size());
     for (std::size_t i = 0; i < records.size(); ++i) {
         const std::string which = std::string("record ") + records[i].name;
         char text[payload::kTextBufferSize];
@@ -422,6 +477,10 @@ int main(int argc, char** argv) {
         return list(argv[2]);
     if (argc == 3 && std::strcmp(argv[1], "check") == 0)
         return check(argv[2]);
+    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
         std::printf("radad-pack %s\n", PROJECT_VERSION_TEXT);
         return 0;

@@ -7,6 +7,10 @@
 // Class.forName, System.out.println and System.exit. No string concatenation
 // either, since that would bring in StringBuffer calls. tests/probe checks the
 // compiled class against that list.
+//
+// launcher/vm/Requirement.cpp reads an alternative as this class does, so that
+// radad-pack refuses what no VM could meet and the no-VM dialog can say what is
+// asked for: a change of the forms here is a change there.
 public class QvxVersion {
     public QvxVersion() {
         super();
@@ -38,7 +42,37 @@ public class QvxVersion {
                     continue;
                 }
             } else if (!version.startsWith("1.0") && !version.startsWith("A")) {
-                continue;
+                // Today's forms, against the VM's specification version: N+ for N
+                // or later, N-M for N to M, and 1.N+, the old spelling of N+ up to
+                // 1.8. The 1.0 and 1.1 generations have no such property, so they
+                // meet none of these.
+                int end = version.indexOf('-');
+                int high = 9999;
+                int highestLow = 9999;
+                String from;
+                if (end >= 0) {
+                    high = number(version.substring(end + 1, version.length()));
+                    from = version.substring(0, end);
+                } else {
+                    end = version.indexOf('+');
+                    if (end < 0 || end != version.length() - 1) {
+                        continue;
+                    }
+                    from = version.substring(0, end);
+                    if (from.startsWith("1.")) {
+                        from = from.substring(2, end);
+                        highestLow = 8;
+                    }
+                }
+                int low = number(from);
+                String specification = System.getProperty("java.specification.version", "");
+                if (specification.startsWith("1.")) {
+                    specification = specification.substring(2, specification.length());
+                }
+                int vm = number(specification);
+                if (low < 0 || low > highestLow || vm < low || vm > high) {
+                    continue;
+                }
             }
 
             if (!vendor.equals("A") && !System.getProperty("java.vendor", "").startsWith(vendor)) {
@@ -50,6 +84,22 @@ public class QvxVersion {
             bail(true);
         }
         bail(false);
+    }
+
+    // One to four decimal digits; -1 for any other text.
+    private static int number(String text) {
+        int length = text.length();
+        int value = 0;
+        for (int i = 0; i < length; i++) {
+            // A digit's place among the digits: charAt would do, but this keeps to
+            // the String calls listed above.
+            int digit = "0123456789".indexOf(text.substring(i, i + 1));
+            if (digit < 0) {
+                return -1;
+            }
+            value = value * 10 + digit;
+        }
+        return length < 1 || length > 4 ? -1 : value;
     }
 
     public static void bail(boolean qualified) {

@@ -18,6 +18,7 @@ void enableOptionControls(HWND dialog, int option) {
 }
 
 void initialise(HWND dialog) {
+    SetWindowTextA(dialog, app().caption);
     centerDialog(dialog);
     CheckRadioButton(dialog, IDC_OPTION_DOWNLOAD, IDC_OPTION_SAVE, IDC_OPTION_DOWNLOAD);
     enableOptionControls(dialog, IDC_OPTION_DOWNLOAD);

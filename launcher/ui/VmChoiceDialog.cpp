@@ -75,6 +75,7 @@ void confirmCancel(HWND dialog) {
 INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     switch (message) {
     case WM_INITDIALOG:
+        SetWindowTextA(dialog, app().caption);
         centerDialog(dialog);
         // The search runs once the dialog is on the screen with its searching text.
         PostMessageA(dialog, WM_BEGIN_SEARCH, 0, 0);

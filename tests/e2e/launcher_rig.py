@@ -260,28 +260,28 @@ class Rig:
 
     # -- what the dialogs show -----------------------------------------------
 
-    def dialog_controls(self, ready, what, timeout=30):
+    def dialog_controls(self, ready, what, timeout=30, caption=CAPTION):
         """The launcher's dialog's controls by id, once ready(controls) holds. The
         dialog may be missing for a moment, when one dialog gives way to the other."""
         def controls():
             try:
-                found = {c.id: c for c in self.s.controls(CAPTION, "dialog", timeout=2)}
+                found = {c.id: c for c in self.s.controls(caption, "dialog", timeout=2)}
             except wh.DriverError:
                 return None
             return found if ready(found) else None
         return wait_until(controls, timeout, interval=0.1, what=what)
 
-    def search_result(self, timeout=30):
+    def search_result(self, timeout=30, caption=CAPTION):
         """The VM choice dialog's controls once the search has filled its list."""
         return self.dialog_controls(lambda c: IDC_VM_LIST in c and c[IDC_MESSAGE_TEXT].text != SEARCHING,
-                                    "the end of the search", timeout)
+                                    "the end of the search", timeout, caption)
 
     def no_vm_dialog(self, timeout=30):
         """The no-VM dialog's controls once it is shown."""
         return self.dialog_controls(lambda c: IDC_OPTION_DOWNLOAD in c, "the no-VM dialog", timeout)
 
-    def launcher_windows(self):
-        return [w for w in self.s.windows() if w.caption == CAPTION]
+    def launcher_windows(self, caption=CAPTION):
+        return [w for w in self.s.windows() if w.caption == wh.utf8(caption)]
 
     # -- the screen ----------------------------------------------------------
 

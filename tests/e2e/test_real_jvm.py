@@ -51,7 +51,8 @@ class RealJvmTest(unittest.TestCase):
         self.register(JDK_KEY, JRE_KEY)
         work = self.s.unix_path("C:\\")
         for requirement, answer in (("1.1:A:A", "YES"), ("1.2:A:A", "NO"),
-                                    ("1.2:A:A 1.0:A:Linux", "YES"), ("1.0:A:Windows", "NO")):
+                                    ("1.2:A:A 1.0:A:Linux", "YES"), ("1.0:A:Windows", "NO"),
+                                    ("8+:A:A", "YES"), ("9999+:A:A", "NO")):
             with self.subTest(requirement):
                 result = self.s.run([wh.dist("radad.exe"), *requirement.split(" ")], cwd=work, timeout=120)
                 self.assertEqual(result.stdout.decode("latin-1"),

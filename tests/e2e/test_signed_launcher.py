@@ -3,7 +3,8 @@ throw-away certificate): a signed demo launcher installs exactly as the unsigned
 one does; a payload signed without its padding, a byte after the signature and a
 security entry that points outside the file are each read as the launcher must;
 an installer with its author's icon, version information and elevation, built
-alike by radad-pack.exe under Wine, is signed and runs with its icon."""
+alike by radad-pack.exe under Wine, is signed and runs with its icon and the
+author's name as the caption of its dialog and message box."""
 
 import os
 import subprocess
@@ -11,7 +12,8 @@ import subprocess
 import launcher_rig as rig
 import payloads as pl
 import wineharness as wh
-from launcher_rig import CAPTION, IDC_MESSAGE_TEXT, IDC_VM_LIST, IDCANCEL, IDOK, JRE, MESSAGE_TEXT_ID, USAGE
+from launcher_rig import (CAPTION, CONFIRM_CANCEL, IDC_MESSAGE_TEXT, IDC_VM_LIST, IDCANCEL, IDNO, IDOK, JRE,
+                          MESSAGE_TEXT_ID, USAGE)
 
 
 class SignedLauncherTest(rig.LauncherTestCase):
@@ -24,29 +26,30 @@ class SignedLauncherTest(rig.LauncherTestCase):
         cls.demo = wh.dist("radad-demo.exe")
         cls.signed_demo = cls.signer.sign(cls.demo, os.path.join(cls.s.dir, "radad-demo-signed.exe"))
 
-    def install(self, exe, look=None):
+    def install(self, exe, look=None, caption=CAPTION):
         """Runs exe with one qualifying VM, chooses it, and returns what a user and the
         VM see: the dialog's texts, the installer's command line and working
         directory, the files in the temporary directory while it runs, and what is
-        left after the launcher ended; and what look() returns once the VM is listed."""
+        left after the launcher ended; and what look() returns once the VM is listed.
+        The launcher's windows are found by their caption."""
         self.rig.reset()
         vm = self.rig.install_vm(JRE, program=rig.HOLDER)
         pl.write(vm.unix + ".status", b"314")
         process = self.start(exe)
-        message = self.rig.search_result()[IDC_MESSAGE_TEXT].text
-        items = [item.text for item in self.s.combo(CAPTION, IDC_VM_LIST, "dialog")[0]]
+        message = self.rig.search_result(caption=caption)[IDC_MESSAGE_TEXT].text
+        items = [item.text for item in self.s.combo(caption, IDC_VM_LIST, "dialog")[0]]
         looked = look() if look else None
 
         hold = vm.unix + ".hold"
         pl.write(hold, b"")
-        self.s.press(CAPTION, IDOK, "dialog")
+        self.s.press(caption, IDOK, "dialog")
         probe, installer = self.rig.wait_runs(vm, 2)
         files = self.rig.run_files()
         # Each run names its folder anew.
         folder = self.rig.run_folder()[0]
         os.remove(hold)
         exit_code = process.wait(30)
-        windows = self.rig.launcher_windows()
+        windows = self.rig.launcher_windows(caption)
         return {"message": message, "vms": items, "probe": probe["commandline"].replace(folder, "<run>\\"),
                 "installer": (installer["commandline"].replace(folder, "<run>\\"), installer["cwd"]), "files": files,
                 "exit": exit_code, "windows after": windows, "left": self.rig.leftovers(), "look": looked}
@@ -119,11 +122,22 @@ class SignedLauncherTest(rig.LauncherTestCase):
         signed = self.signer.sign(built, os.path.join(self.s.dir, "kitebay-setup-signed.exe"))
         self.assertEqual(self.signer.verify(signed)[0], 0, self.signer.verify(signed)[1])
 
-        # List mode, then the VM choice dialog: as the demo, but with the author's icon.
+        # List mode, then the VM choice dialog: as the demo, but with the author's icon,
+        # and the product's name as the caption of the dialog and of its message box.
         self.rig.reset()
         vm = self.rig.install_vm(JRE)
         self.assertEqual(self.s.run([signed, "1.1:A:A"]).stdout, b"1\r\nYES %s\r\n" % vm.win.encode())
-        authored = self.install(signed, look=self.icon_colours)
+        caption = pl.AUTHOR["ProductName"]
+
+        def look():
+            colours = self.icon_colours(caption)
+            self.s.press(caption, IDCANCEL, "dialog")
+            self.assertEqual(self.s.control_text(caption, MESSAGE_TEXT_ID, "msgbox"), CONFIRM_CANCEL)
+            self.s.press(caption, IDNO, "msgbox")
+            self.s.wait_gone(caption, "msgbox")
+            return colours
+
+        authored = self.install(signed, look=look, caption=caption)
         demo_run = self.unsigned_demo_install()
         self.assertEqual({**authored, "look": None}, {**demo_run, "look": None})
         self.assertGreater(authored["look"].count(pl.ICON_RGB), 32 * 32 * 0.9)
@@ -136,9 +150,9 @@ class SignedLauncherTest(rig.LauncherTestCase):
             cls.demo_run = self.install(self.demo, look=self.icon_colours)
         return cls.demo_run
 
-    def icon_colours(self):
+    def icon_colours(self, caption=CAPTION):
         """The pixels of the dialog's top left corner, where its icon is."""
-        rect = self.s.rect(CAPTION, "dialog")
+        rect = self.s.rect(caption, "dialog")
         return self.rig.screen_area_colours(rect.left, rect.top, rect.left + 70, rect.top + 90)
 
     def sign_bytes(self, image):

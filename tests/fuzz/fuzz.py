@@ -97,7 +97,8 @@ def seeds(target):
                 "stop": b"Brisnode.exe   /STOP now", "run": b"C:\\Brisnode.exe",
                 "registry": b"\x10\x08C:\\Veltra\0garbage"}
     return {"vm": b"\x08\x02-classpath \0C:\\Documents and Settings\\t\\\0QvxVersion\x001.1:A:A 1.2:A:A\0"
-                  b"C:\\jdk\\bin\\java.exe\0-cp C:\\t QvxVersion\0PATH=C:\\x\0classpath=old\0"}
+                  b"C:\\jdk\\bin\\java.exe\0-cp C:\\t QvxVersion\0PATH=C:\\x\0classpath=old\0",
+            "requirement": b"\x20\x00-cp \0C:\\t\\\0QvxVersion\x0017+:Sun:Win 11-17:A:A\t1.8+:A: 17-11:A:A 8-\0"}
 
 
 def run(target, seconds, build):

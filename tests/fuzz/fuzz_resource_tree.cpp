@@ -2,7 +2,8 @@
 // a tree that is read writes back to bytes that read as the same tree, and its
 // version information and manifests survive the same round trip and edit. As a
 // whole PE file: a launcher whose resources can be rewritten comes out a PE
-// image whose resources say what was set and hold every other resource as it was.
+// image whose resources say what was set (the caption among them) and hold
+// every other resource as it was.
 #include "FuzzCheck.h"
 #include "Manifest.h"
 #include "PeImage.h"
@@ -53,8 +54,9 @@ void checkSection(const unsigned char* data, std::size_t size) {
 }
 
 pe::ResourceNode withoutEdited(pe::ResourceNode root) {
+    // 6: the string table, which holds the caption.
     for (std::uint16_t type :
-         {pe::kIconType, pe::kIconGroupType, pe::kVersionType, pe::kManifestType})
+         {pe::kIconType, pe::kIconGroupType, pe::kVersionType, pe::kManifestType, std::uint16_t{6}})
         root.remove(pe::ResourceName::number(type));
     return root;
 }
@@ -71,6 +73,7 @@ void checkLauncher(const unsigned char* data, std::size_t size) {
     pe::parseVersionNumber("1.2.3.4", edits.fileVersion);
     edits.setFileVersion = true;
     edits.executionLevel = "requireAdministrator";
+    edits.caption = u"Fuzz \u03A9";
     pe::Bytes edited;
     pe::ResourceNode before;
     try {
@@ -83,6 +86,7 @@ void checkLauncher(const unsigned char* data, std::size_t size) {
     const pe::LauncherIdentity identity = pe::identify(edited);
     FUZZ_CHECK(identity.productName == "Fuzz" && identity.fileVersion == "1.2.3.4");
     FUZZ_CHECK(identity.executionLevel == "requireAdministrator");
+    FUZZ_CHECK(identity.caption == "Fuzz \xCE\xA9");
     FUZZ_CHECK(withoutEdited(pe::readResources(pe::PeImage(edited))) == withoutEdited(before));
     const pe::PeImage image2(edited);
     FUZZ_CHECK(image2.checksum() == 0 ||

@@ -1,7 +1,9 @@
 // What a Java VM is started with, built from any texts: the class tail, the
-// command line and the environment block; the list-mode report; and the order
-// of the version names that Java registers under.
+// command line and the environment block; the list-mode report; the order of
+// the version names that Java registers under; and the requirement string's
+// alternatives in words.
 #include "FuzzCheck.h"
+#include "Requirement.h"
 #include "VersionOrder.h"
 #include "VmCommandLine.h"
 #include "VmReport.h"
@@ -151,6 +153,24 @@ void checkVersions(const Fields& f) {
                 FUZZ_CHECK(compareVersions(shortlist[0], f[i]) >= 0);
 }
 
+// The alternatives lie between blanks and tabs, end to end; an alternative is
+// put in words, within the words' bound, exactly when it is known.
+void checkRequirement(const char* requirement, std::size_t size) {
+    const char* rest = requirement;
+    const char* alternative = nullptr;
+    while (std::size_t length = nextAlternative(rest, alternative)) {
+        FUZZ_CHECK(rest == alternative + length && std::strcspn(alternative, " \t") == length);
+        std::vector<char> words(size + 1, kUntouched);
+        const bool fits = describeAlternative(alternative, length, words.data(), size);
+        char roomy[2 * kMaxCommandLine];
+        FUZZ_CHECK(describeAlternative(alternative, length, roomy, sizeof roomy) ==
+                   isKnownAlternative(alternative, length));
+        FUZZ_CHECK(words[size] == kUntouched &&
+                   (fits ? std::strcmp(words.data(), roomy) == 0 : size == 0 || words[0] == '\0'));
+    }
+    FUZZ_CHECK(*rest == '\0');
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
@@ -164,5 +184,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     checkEnvironment(fields, room);
     checkReport(fields, room);
     checkVersions(fields);
+    checkRequirement(fields[3], room);
     return 0;
 }

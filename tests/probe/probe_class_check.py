@@ -16,13 +16,14 @@ import classfile as cf
 
 EXPECTED_VERSION = (45, 3)
 CLASS_NAME = "QvxVersion"
-ACC_PUBLIC, ACC_STATIC, ACC_SUPER = 0x0001, 0x0008, 0x0020
+ACC_PUBLIC, ACC_PRIVATE, ACC_STATIC, ACC_SUPER = 0x0001, 0x0002, 0x0008, 0x0020
 
 # name -> (descriptor, access flags); nothing else may be declared.
 EXPECTED_METHODS = {
     "<init>": ("()V", ACC_PUBLIC),
     "main": ("([Ljava/lang/String;)V", ACC_PUBLIC | ACC_STATIC),
     "bail": ("(Z)V", ACC_PUBLIC | ACC_STATIC),
+    "number": ("(Ljava/lang/String;)I", ACC_PRIVATE | ACC_STATIC),
 }
 
 # What the 1.0 platform offers and the probe needs: nothing outside this list may
@@ -50,7 +51,8 @@ ALLOWED_CLASSES = ({owner for owner, _, _ in ALLOWED_MEMBERS} | ALLOWED_CATCH_TY
 # a class would make 1.0 VMs fail to link the probe instead of answering NO.
 GENERATION_MARKER = "java.awt.event.ActionEvent"
 
-EXPECTED_TEXTS = {"1.1", "1.0", "A", GENERATION_MARKER, "java.vendor", "os.name", "", "YES", "NO"}
+EXPECTED_TEXTS = {"1.1", "1.0", "A", GENERATION_MARKER, "java.vendor", "os.name", "", "YES", "NO",
+                  "1.", "java.specification.version", "0123456789"}
 EXPECTED_EXIT_STATUSES = {314, 159}
 
 # invokedynamic; every other opcode up to 0xc9 was there from the start.

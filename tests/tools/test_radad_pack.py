@@ -17,6 +17,7 @@ DIST = os.environ.get("DIST_DIR", "dist")
 TOOL = os.path.join(DIST, "radad-pack")
 # The launchers of both builds, real PE images that osslsigncode can sign.
 LAUNCHERS = [("x86", os.path.join(DIST, "radad.exe")), ("x64", os.path.join(DIST, "x64", "radad.exe"))]
+LAUNCHER = LAUNCHERS[1][1]
 
 
 def pack(*args):
@@ -39,18 +40,26 @@ class RadadPackTest(unittest.TestCase):
     def test_build_writes_exactly_the_format(self):
         installer = self.file("setup.class", b"\xca\xfe\xba\xbe" + bytes(range(256)) * 3)
         out = os.path.join(self.dir.name, "out.exe")
-        result = pack("build", self.stub, "-o", out, "CommandLine:=1.1:A:A",
+        # Without a checksum, which would be made right over the whole output.
+        image = pefile.PE(LAUNCHER)
+        image.OPTIONAL_HEADER.CheckSum = 0
+        launcher = self.file("unsummed.exe", bytes(image.write()))
+        result = pack("build", launcher, "-o", out, "CommandLine:=1.1:A:A",
                       "URL:=http://kitebay.example/getjava", "setup.class=" + installer)
         self.assertEqual(result.returncode, 0, result.stderr)
         records = [pl.record("CommandLine", pl.text("1.1:A:A")),
                    pl.record("URL", pl.text("http://kitebay.example/getjava")),
                    pl.record("setup.class", self.read(installer))]
         written = self.read(out)
-        self.assertEqual(written, pl.launcher(self.read(self.stub), records, align=8))
+        self.assertEqual(written, pl.launcher(self.read(launcher), records, align=8))
         # Zero bytes stand before the trailer, as many as the same records need
         # to reach a multiple of 8: this case needs some.
-        padding = len(written) - len(pl.launcher(self.read(self.stub), records))
+        padding = len(written) - len(pl.launcher(self.read(launcher), records))
         self.assertEqual((len(written) % 8, 0 < padding < 8), (0, True), "padding %d" % padding)
+        help = pack("--help")
+        self.assertEqual(help.returncode, 0)
+        self.assertIn("The first three are, in this order:\n  CommandLine:=REQUIREMENT", help.stdout)
+        self.assertIn("  --caption TEXT ", help.stdout)
 
     def test_list_shows_names_words_lengths_offsets_and_the_trailer(self):
         launcher = self.file("l.exe", pl.launcher(self.read(self.stub), pl.shipped_records(
@@ -71,7 +80,9 @@ class RadadPackTest(unittest.TestCase):
             ("no payload", self.read(self.stub) + b"\xff\xff\xff\x7f", "does not begin"),
             ("reserved word", pl.launcher(self.read(self.stub), pl.shipped_records()[:2]
                                           + [pl.record("setup.class", b"x", reserved=3)]), "reserved"),
-            ("other order", pl.launcher(self.read(self.stub), pl.shipped_records()[::-1]), "does not begin"),
+            ("other order", pl.launcher(self.read(self.stub), pl.shipped_records()[::-1]), "record 1 is \"setup.class\""),
+            ("a requirement no VM can meet", pl.launcher(self.read(self.stub), pl.shipped_records("1.8:A:A")),
+             "no VM can meet the requirement string's \"1.8:A:A\""),
             ("a device name", pl.launcher(self.read(self.stub), pl.shipped_records()[:2]
                                           + [pl.record("NUL", b"x")]), "record NUL: the name is a device name"),
             ("a path for a name", pl.launcher(self.read(self.stub), pl.shipped_records()
@@ -103,32 +114,39 @@ class RadadPackTest(unittest.TestCase):
              "claims.ico: the icon file claims 9 images, but its 86 bytes hold the directory of only 5"),
             ("a version with letters", ["--file-version", "2.1b", "a:=b"],
              '--file-version "2.1b": a version is one to four numbers'),
-            ("a launcher that is no PE image", ["--elevation", "asInvoker", "a:=b"],
-             "cannot rewrite its resources: the file is no PE image"),
+            ("a caption longer than radad holds", ["--product-name", "\u03a9" * 130, "a:=b"],
+             "--product-name: a caption has 1 to 259 bytes in UTF-8, not 260"),
+            # What the format allows but could never work.
+            ("a requirement no VM can meet", ["CommandLine:=garbage", "URL:=y", "s.class:=z"],
+             "no VM can meet the requirement string's \"garbage\": an alternative is VERSION:VENDOR:OS"),
+            ("an option after a record", ["a:=b", "--caption", "x"], "--caption comes after a record: options come first"),
+            ("a launcher that is no PE image", ["a:=b"], "stub.exe is no radad launcher: the file is no PE image", self.stub),
+            ("a program that is no radad launcher", ["a:=b"], "Brisnode.exe is no radad launcher: it carries no probe "
+             "class (resource JAVACLASS 105)", os.path.join(DIST, "x64", "Brisnode.exe")),
         ]
-        for what, records, word in cases:
+        for what, records, word, *launcher in cases:
             with self.subTest(what):
                 out = os.path.join(self.dir.name, "refused.exe")
-                result = pack("build", self.stub, "-o", out, *records)
+                result = pack("build", (launcher or [LAUNCHER])[0], "-o", out, *records)
                 self.assertEqual(result.returncode, 1)
                 self.assertIn(word, result.stderr)
                 self.assertFalse(os.path.exists(out))
         # An output that cannot be opened, here a folder, is left as it was.
         folder = os.path.join(self.dir.name, "folder.exe")
         os.mkdir(folder)
-        result = pack("build", self.stub, "-o", folder, "CommandLine:=x", "URL:=y", "s:=z")
+        result = pack("build", LAUNCHER, "-o", folder, "CommandLine:=1.1:A:A", "URL:=y", "s.class:=z")
         self.assertEqual((result.returncode, os.path.isdir(folder)), (1, True), result.stderr)
         self.assertIn("cannot write", result.stderr)
 
     def test_build_refuses_a_stub_whose_size_spells_the_prefix(self):
-        stub = self.file("odd.exe", b"\0" * 0x787671)
+        stub = self.file("odd.exe", self.read(LAUNCHER).ljust(0x787671, b"\0"))
         out = os.path.join(self.dir.name, "odd-out.exe")
         result = pack("build", stub, "-o", out, "CommandLine:=x", "URL:=y", "s:=z")
         self.assertEqual(result.returncode, 1)
         self.assertIn("prefix", result.stderr)
 
     def test_build_refuses_a_launcher_that_carries_a_payload_already(self):
-        packed = self.file("packed.exe", pl.launcher(self.read(self.stub), pl.shipped_records()))
+        packed = self.file("packed.exe", pl.launcher(self.read(LAUNCHER), pl.shipped_records()))
         result = pack("build", packed, "-o", os.path.join(self.dir.name, "twice.exe"), "a:=b")
         self.assertEqual(result.returncode, 1)
         self.assertIn("already", result.stderr)
@@ -194,8 +212,8 @@ class RadadPackTest(unittest.TestCase):
                 pe = pefile.PE(out)
                 self.assertEqual(pe.get_warnings(), [])
                 self.assertEqual(pe.OPTIONAL_HEADER.CheckSum, pe.generate_checksum())
-                strings = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
-                self.assertEqual(strings, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
+                version = {k.decode(): v.decode() for k, v in pe.FileInfo[0][0].StringTable[0].entries.items()}
+                self.assertEqual(version, {**pl.AUTHOR, "OriginalFilename": arch + "-kitebay.exe"})
                 fixed = pe.VS_FIXEDFILEINFO[0]
                 self.assertEqual((fixed.FileVersionMS, fixed.FileVersionLS, fixed.ProductVersionMS,
                                   fixed.ProductVersionLS), (0x20001, 0x7, 0x20001, 0))
@@ -203,15 +221,26 @@ class RadadPackTest(unittest.TestCase):
                 # wrestool puts the icon group and its images back together as an .ico.
                 group = subprocess.run(["wrestool", "-x", "--type=14", out], stdout=subprocess.PIPE, check=True)
                 self.assertEqual(icon_images(group.stdout), images)
-                # Every other resource is as it was, the dialogs' reference to icon 107 included.
-                kept = {key: data for key, data in resources(pefile.PE(stub)).items() if key[0] not in (3, 14, 16, 24)}
+                # Every other resource is as it was, the dialogs' reference to icon 107 included,
+                # and so is every string but the caption, which is the product's name.
+                kept = {key: data for key, data in resources(pefile.PE(stub)).items() if key[0] not in (3, 6, 14, 16, 24)}
                 self.assertEqual({key: data for key, data in resources(pe).items() if key in kept}, kept)
+                self.assertEqual(strings(pe), {**strings(pefile.PE(stub)), 2: pl.AUTHOR["ProductName"]})
                 self.assertEqual([key for key in resources(pe) if key[0] in (3, 14)],
                                  [(3, i + 1) for i in range(len(images))] + [(14, 107)])
 
-                self.assertIn("product name Kitebay \u03a9mega\nproduct version 2.1\nfile version 2.1.0.7\n"
-                              "elevation requireAdministrator\n", pack("list", out).stdout)
+                self.assertIn("product name Kitebay \u03a9mega\ndescription Kitebay setup\ncompany Kitebay Ltd\n"
+                              "copyright \u00a9 2026 Kitebay Ltd\nproduct version 2.1\nfile version 2.1.0.7\n"
+                              "original file name %s-kitebay.exe\ncaption Kitebay \u03a9mega\n"
+                              "icon 256x256 32-bit, 48x48 32-bit, 32x32 32-bit, 16x16 32-bit\n"
+                              "elevation requireAdministrator\n" % arch, pack("list", out).stdout)
 
+    def test_a_caption_given_apart_wins_over_the_product_name(self):
+        out = os.path.join(self.dir.name, "captioned.exe")
+        built = pack("build", LAUNCHER, "-o", out, "--caption", "Acme setup", "--product-name", "Acme",
+                     "CommandLine:=1.1:A:A", "URL:=y", "s.class:=c")
+        self.assertEqual(built.returncode, 0, built.stderr)
+        self.assertEqual(strings(pefile.PE(out))[2], "Acme setup")
 
 def icon_images(ico):
     """The (directory entry without its offset, image bytes) of each image of an .ico."""
@@ -222,6 +251,12 @@ def icon_images(ico):
         size, offset = struct.unpack_from("<II", entry, 8)
         images.append((entry[:12], ico[offset:offset + size]))
     return images
+
+
+def strings(pe):
+    """{id: text} of the launcher's first string table block, as pefile reads it."""
+    kind = [entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries if entry.id == 6][0]
+    return [entry for entry in kind.directory.entries if entry.id == 1][0].directory.strings
 
 
 def resources(pe):

@@ -22,14 +22,9 @@ bool isImage(const Bytes& data) {
 
 // The resource ids of the images that a group lists, in any of its languages.
 void addImageIds(const ResourceNode& group, std::set<std::uint16_t>& ids) {
-    for (const ResourceNode& language : group.entries) {
-        const ByteView view(language.data, "an icon group");
-        const std::size_t count = language.data.size() < kHeaderSize ? 0 : view.u16(4);
-        for (std::size_t i = 0;
-             i < count && fits(view.size(), kHeaderSize + i * kGroupEntrySize, kGroupEntrySize);
-             ++i)
-            ids.insert(view.u16(kHeaderSize + i * kGroupEntrySize + 12));
-    }
+    for (const ResourceNode& language : group.entries)
+        for (const IconGroupEntry& entry : readIconGroup(language.data))
+            ids.insert(entry.id);
 }
 
 } // namespace
@@ -74,6 +69,23 @@ std::vector<IconImage> readIconFile(const Bytes& file) {
         require(isImage(image.data), which + " is neither a bitmap nor a PNG image");
     }
     return images;
+}
+
+std::vector<IconGroupEntry> readIconGroup(const Bytes& group) {
+    const ByteView view(group, "an icon group");
+    const std::size_t count = group.size() < kHeaderSize ? 0 : view.u16(4);
+    std::vector<IconGroupEntry> entries;
+    for (std::size_t i = 0;
+         i < count && fits(view.size(), kHeaderSize + i * kGroupEntrySize, kGroupEntrySize); ++i) {
+        const std::size_t at = kHeaderSize + i * kGroupEntrySize;
+        IconGroupEntry entry;
+        entry.image.width = group[at];
+        entry.image.height = group[at + 1];
+        entry.image.bitCount = view.u16(at + 6);
+        entry.id = view.u16(at + 12);
+        entries.push_back(entry);
+    }
+    return entries;
 }
 
 void replaceIcon(ResourceNode& root, const std::vector<IconImage>& images) {

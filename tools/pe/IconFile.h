@@ -38,6 +38,15 @@ struct IconImage {
 // nor a PNG.
 std::vector<IconImage> readIconFile(const Bytes& file);
 
+// The images an icon group (the data of an RT_GROUP_ICON language) lists, as
+// far as its data holds them: each image's fields, its data left empty, and
+// the resource id of the RT_ICON that holds it.
+struct IconGroupEntry {
+    IconImage image;
+    std::uint16_t id;
+};
+std::vector<IconGroupEntry> readIconGroup(const Bytes& group);
+
 // Makes images the icon of the image whose resources root holds: the first
 // icon group (the one Windows shows for the file) keeps its name and languages
 // and lists the new images, which replace the images only it used. Without an

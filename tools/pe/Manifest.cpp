@@ -11,10 +11,24 @@ namespace {
 const char kElement[] = "requestedExecutionLevel";
 const char kWhitespace[] = " \t\r\n";
 
+// The elements that hold requestedExecutionLevel, outermost first.
+const char* const kHolders[] = {"trustInfo", "security", "requestedPrivileges"};
+constexpr std::size_t kHolderCount = 3;
+
+// The holders from the first missing one down, and the element in them, all
+// in the namespace prefix of the holder they go into.
+std::string missingHolders(std::size_t firstMissing, const std::string& prefix,
+                           const std::string& level) {
+    std::string text = "<" + prefix + kElement + " level=\"" + level + "\" uiAccess=\"false\"/>";
+    for (std::size_t i = kHolderCount; i-- > firstMissing;)
+        text = "<" + prefix + kHolders[i] +
+               (i == 0 ? " xmlns=\"urn:schemas-microsoft-com:asm.v3\">" : ">") + text + "</" +
+               prefix + kHolders[i] + ">";
+    return text;
+}
+
 std::string trustInfo(const std::string& level) {
-    return "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
-           "<requestedExecutionLevel level=\"" +
-           level + "\" uiAccess=\"false\"/></requestedPrivileges></security></trustInfo>\n";
+    return missingHolders(0, "", level) + "\n";
 }
 
 struct Tag {
@@ -126,15 +140,41 @@ std::string withExecutionLevel(const std::string& manifest, const std::string& l
             return edited.replace(start, end - start, level);
         return edited.insert(tag.nameEnd, " level=\"" + level + "\"");
     }
-    bool found = false;
+    // The element goes into the holders there are, each looked for inside the one
+    // before: a second trustInfo may make Windows refuse the manifest ("the
+    // side-by-side configuration is incorrect").
+    std::size_t found = 0;
+    Tag holder;
+    std::size_t scopeEnd = manifest.size();
+    bool empty = false;
+    while (found < kHolderCount && !empty &&
+           findTag(manifest, kHolders[found], found == 0 ? 0 : holder.end + 1, tag) &&
+           !tag.closing && tag.start < scopeEnd) {
+        holder = tag;
+        empty = manifest[tag.end - 1] == '/';
+        Tag end;
+        if (!empty && findTag(manifest, kHolders[found], tag.end + 1, end) && end.closing)
+            scopeEnd = end.start;
+        ++found;
+    }
+    if (found > 0) {
+        const std::string name =
+            manifest.substr(holder.start + 1, holder.nameEnd - holder.start - 1);
+        const std::string inside =
+            missingHolders(found, name.substr(0, name.rfind(':') + 1), level);
+        if (empty)
+            return edited.replace(holder.end - 1, 2, ">" + inside + "</" + name + ">");
+        return edited.insert(holder.end + 1, inside);
+    }
+    bool hasEnd = false;
     Tag assemblyEnd;
     for (std::size_t from = 0; findTag(manifest, "assembly", from, tag); from = tag.end + 1)
         if (tag.closing) {
             assemblyEnd = tag;
-            found = true;
+            hasEnd = true;
         }
-    require(found, "the manifest has no requestedExecutionLevel, nor an end of its assembly "
-                   "element to add one before: it is no UTF-8 XML manifest");
+    require(hasEnd, "the manifest has no requestedExecutionLevel, nor an end of its assembly "
+                    "element to add one before: it is no UTF-8 XML manifest");
     return edited.insert(assemblyEnd.start, trustInfo(level));
 }
 

@@ -3,8 +3,10 @@
 // Windows reads the rights an executable asks for from the level attribute of
 // the requestedExecutionLevel element of its manifest (RT_MANIFEST 1, UTF-8
 // XML). The edit here changes that attribute alone, so that the rest of the
-// manifest stays as it was byte for byte; a manifest without the element gets
-// a trustInfo block before the end of its assembly element.
+// manifest stays as it was byte for byte. A manifest without the element gets
+// it in its trustInfo/security/requestedPrivileges, with only the holders that
+// are missing added; without a trustInfo, one goes before the end of its
+// assembly element.
 //
 //===----------------------------------------------------------------------===//
 #pragma once

@@ -1,8 +1,10 @@
 //===- ResourceEdit.h - Rewrites the resources of a launcher --------------===//
 //
 // What radad-pack changes in the copy of a launcher before it appends the
-// payload: the icon, the strings and numbers of the version information and
-// the execution level of the manifest. Every other resource is kept byte for
+// payload: the icon, the strings and numbers of the version information, the
+// caption of the launcher's windows (string 2 of its string table, which radad
+// loads at its start) and the
+// execution level of the manifest. Every other resource is kept byte for
 // byte; the new resource section goes where the old one was or, when it no
 // longer fits there, last.
 //
@@ -30,10 +32,11 @@ struct ResourceEdits {
     bool setProductVersion = false;
     VersionNumber productVersion;
     std::string executionLevel; // empty: the manifest stays
+    std::u16string caption;     // empty: the caption stays
 
     bool empty() const {
         return icon.empty() && strings.empty() && !setFileVersion && !setProductVersion &&
-               executionLevel.empty();
+               executionLevel.empty() && caption.empty();
     }
 };
 
@@ -50,10 +53,18 @@ Bytes editResources(const Bytes& launcher, const ResourceEdits& edits);
 struct LauncherIdentity {
     bool hasVersionInfo = false;
     std::string productName;
+    std::string description;
+    std::string company;
+    std::string copyright;
     std::string productVersion;
     std::string fileVersion; // the fixed information's, four numbers
+    std::string originalFilename;
     bool hasManifest = false;
     std::string executionLevel;
+    std::string caption;
+    // The images of the first icon group, "WIDTHxHEIGHT BITS-bit" each.
+    std::vector<std::string> iconImages;
+    bool hasProbeClass = false; // JAVACLASS 105, which every radad launcher carries
 };
 
 // Throws a FormatError when the file is no PE image or its resources cannot be read.

@@ -89,6 +89,17 @@ TEST(PayloadWriter, RefusesWhatTheFormatForbids) {
         {"a requirement without a NUL", 4096, withText(0, "1.1:A:A"), "NUL"},
         {"an address whose NUL comes late", 4096, withText(1, std::string(260, 'u') + '\0'), "NUL"},
         {"a stub size that spells the prefix", 0x00787671u, shippedLayout(), "prefix"},
+        {"two records", 4096, {shippedLayout()[0], shippedLayout()[1]}, "order: it has 2 records"},
+        {"the roles swapped",
+         4096,
+         {shippedLayout()[1], shippedLayout()[0], shippedLayout()[2]},
+         "order: record 1 is \"URL\""},
+        {"an installer that is no class", 4096, withName("setup.jar"), "record 3 is \"setup.jar\""},
+        {"a dotted class name", 4096, withName("my.setup.class"), "record 3 is \"my.setup.class\""},
+        {"alternatives no VM can meet", 4096,
+         withText(0, std::string("8+:A:A 1.2:A:A 17+:A\0", 22)),
+         "meet the requirement string's \"1.2:A:A\", \"17+:A\": "},
+        {"a requirement of blanks", 4096, withText(0, std::string(" \0", 2)), "no alternative"},
     };
     for (const Case& c : cases)
         EXPECT_TRUE(mentions(validatePayload(c.stubSize, c.records), c.mentioned)) << c.what;
@@ -96,7 +107,7 @@ TEST(PayloadWriter, RefusesWhatTheFormatForbids) {
 
 TEST(PayloadWriter, AcceptsTheLimitsThemselves) {
     auto records = shippedLayout();
-    records[2].name = std::string(19, 'n');
+    records[2].name = std::string(13, 'n') + ".CLASS";
     records[1].data = bytes(std::string(259, 'u') + '\0');
     for (int i = 3; i < 10; ++i)
         records.push_back({"extra" + std::to_string(i), {}});

@@ -28,13 +28,22 @@ ResourceName text(const std::u16string& name) {
     return {true, 0, name};
 }
 
+// A string table block of sixteen strings, the third of them caption.
+std::string stringBlock(const std::u16string& caption) {
+    Bytes block = {1, 0, 0xA9, 0x03, 0, 0};
+    appendU16(block, static_cast<std::uint32_t>(caption.size()));
+    appendUtf16(block, caption);
+    block.resize(block.size() + 2 * 13, 0);
+    return std::string(block.begin(), block.end());
+}
+
 // Resources of the launcher's kinds: a named type, several languages, header
 // fields and code pages that are not zero.
-ResourceNode sampleTree() {
+ResourceNode sampleTree(const std::u16string& caption = u"Kitebay") {
     ResourceNode root;
     root.timeDateStamp = 0x12345678;
     root.findOrAdd(ResourceName::number(6)).findOrAdd(ResourceName::number(1)).entries = {
-        leaf(1033, "strings"), leaf(1031, "Zeichenketten", 1252)};
+        leaf(1033, stringBlock(caption)), leaf(1031, stringBlock(caption) + "pad", 1252)};
     ResourceNode& probe = root.findOrAdd(text(u"JAVACLASS")).findOrAdd(ResourceName::number(105));
     probe.majorVersion = 4;
     probe.entries = {leaf(1033, std::string("\xCA\xFE\xBA\xBE\0\x03", 6))};
@@ -149,6 +158,7 @@ TEST(ResourceEdit, SetsWhatIsAskedKeepsTheRestAndPlacesTheSectionWithoutGaps) {
     ASSERT_TRUE(parseVersionNumber("2.1.0.7", edits.fileVersion));
     edits.setFileVersion = true;
     edits.executionLevel = "requireAdministrator";
+    edits.caption = u"Acme \u03A9";
     const Bytes edited = editResources(launcher, edits);
 
     const LauncherIdentity identity = identify(edited);
@@ -156,10 +166,13 @@ TEST(ResourceEdit, SetsWhatIsAskedKeepsTheRestAndPlacesTheSectionWithoutGaps) {
     EXPECT_EQ(identity.productVersion, "2.1");
     EXPECT_EQ(identity.fileVersion, "2.1.0.7");
     EXPECT_EQ(identity.executionLevel, "requireAdministrator");
+    EXPECT_EQ(identity.caption, "Acme \xCE\xA9");
+    EXPECT_TRUE(identity.hasProbeClass);
+    // The caption in every language, every other string and byte of its block kept.
     ResourceNode resources = readResources(PeImage(edited));
     resources.remove(ResourceName::number(kVersionType));
     resources.remove(ResourceName::number(kManifestType));
-    EXPECT_EQ(resources, sampleTree());
+    EXPECT_EQ(resources, sampleTree(u"Acme \u03A9"));
     // Small enough to stay where the old resources were.
     EXPECT_EQ(edited.size(), launcher.size());
     EXPECT_EQ(PeImage(edited).sections().size(), 2u);
@@ -343,6 +356,19 @@ TEST(Manifest, ChangesTheLevelAloneOrAddsWhatIsMissing) {
          head + "<dependency/><trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security>"
                 "<requestedPrivileges><requestedExecutionLevel level=\"requireAdministrator\" "
                 "uiAccess=\"false\"/></requestedPrivileges></security></trustInfo>\n</assembly>\n"},
+        {head + "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security>"
+                "<requestedPrivileges></requestedPrivileges></security></trustInfo></assembly>",
+         head +
+             "<trustInfo xmlns=\"urn:schemas-microsoft-com:asm.v3\"><security><requestedPrivileges>"
+             "<requestedExecutionLevel level=\"requireAdministrator\" uiAccess=\"false\"/>"
+             "</requestedPrivileges></security></trustInfo></assembly>"},
+        {head + "<v2:trustInfo xmlns:v2=\"urn:schemas-microsoft-com:asm.v2\"></v2:trustInfo>"
+                "<file><v2:security/></file></assembly>",
+         head +
+             "<v2:trustInfo xmlns:v2=\"urn:schemas-microsoft-com:asm.v2\"><v2:security>"
+             "<v2:requestedPrivileges><v2:requestedExecutionLevel level=\"requireAdministrator\" "
+             "uiAccess=\"false\"/></v2:requestedPrivileges></v2:security></v2:trustInfo>"
+             "<file><v2:security/></file></assembly>"},
     };
     for (const Case& c : cases) {
         const std::string edited = withExecutionLevel(c.manifest, "requireAdministrator");
