@@ -139,10 +139,8 @@ void stillRunning(LogLine& line, DWORD count, const char* ofWhat) {
 
 void logTreeDropped(ServiceLog& log, const char* what, DWORD error) {
     LogLine line = ServiceLog::line();
-    line.text("ProcessTree: ").text(what).text(" (");
-    ServiceLog::appendError(line, error);
-    line.text("): the server's tree is not watched");
-    log.write(line);
+    ServiceLog::appendError(line.text("ProcessTree: ").text(what), error);
+    log.write(line.text(": the server's tree is not watched"));
 }
 
 enum class Woken { Stop, ServerEnded, Failed };
@@ -191,9 +189,7 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
             stillRunning(line, left, "");
         }
     } else {
-        line.text("the server's tree could not be ended (");
-        ServiceLog::appendError(line, error);
-        line.text(")");
+        ServiceLog::appendError(line.text("the server's tree could not be ended"), error);
     }
     log.write(line);
 }
@@ -211,14 +207,13 @@ bool initialiseRuntime() {
     return static_cast<bool>(stopEvent);
 }
 
-bool runAsService() {
+std::uint32_t runAsService() {
     // The table wants writable names.
     char serviceName[sizeof kServiceName];
     for (std::size_t i = 0; i < sizeof kServiceName; ++i)
         serviceName[i] = kServiceName[i];
     SERVICE_TABLE_ENTRYA dispatchTable[2] = {{serviceName, serviceMain}, {nullptr, nullptr}};
-    StartServiceCtrlDispatcherA(dispatchTable);
-    return true;
+    return StartServiceCtrlDispatcherA(dispatchTable) ? 0 : GetLastError();
 }
 
 void WINAPI serviceMain(DWORD, LPSTR*) {
@@ -403,10 +398,8 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
                         directory, &startup, &created)) {
         error = GetLastError();
         LogLine line = ServiceLog::line();
-        line.text(role).text(" could not be started (");
-        ServiceLog::appendError(line, error);
-        line.text("): ").text(command);
-        log.write(line);
+        ServiceLog::appendError(line.text(role).text(" could not be started"), error);
+        log.write(line.text(": ").text(command));
         return false;
     }
     UniqueHandle thread(created.hThread);
