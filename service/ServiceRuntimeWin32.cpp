@@ -5,8 +5,11 @@
 #include "ImagePath.h"
 #include "RestartHistory.h"
 #include "ServiceConfig.h"
+#include "ServiceControl.h"
 #include "ServiceIdentity.h"
 #include "StopTimeout.h"
+
+#include <cstring>
 
 static_assert(service_state::kStopped == SERVICE_STOPPED, "state numbers of the manager");
 static_assert(service_state::kStartPending == SERVICE_START_PENDING,
@@ -194,10 +197,50 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
     log.write(line);
 }
 
+// Which process the last server was: its id and its creation time, since
+// Windows gives the id of an ended process to the next one.
+struct ServerRecord {
+    DWORD processId;
+    FILETIME created;
+};
+
+bool recordOf(HANDLE process, ServerRecord& record) {
+    FILETIME exited, kernel, user;
+    record.processId = GetProcessId(process);
+    return GetProcessTimes(process, &record.created, &exited, &kernel, &user) != FALSE;
+}
+
+// A stop that left the server running (without ProcessTree) leaves it running
+// beside the one this start makes. The key of a service under an account of
+// its own cannot be written: nothing is recorded then, and nothing said.
+void logServerLeftRunning(ServiceLog& log) {
+    ServerRecord last;
+    if (!readServiceData(kServerProcessValue, REG_BINARY, &last, sizeof last))
+        return;
+    const UniqueHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, last.processId));
+    ServerRecord found;
+    if (process && recordOf(process.get(), found) &&
+        std::memcmp(&found, &last, sizeof found) == 0 &&
+        WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+        log.write("the server of an earlier run still runs as process ", last.processId, "");
+}
+
 // The start command, into the server's tree while it is watched.
 bool startServer(Server& server, DWORD& error, ServiceLog& log) {
-    return launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                         server.tree ? &server.tree : nullptr);
+    if (!launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                       server.tree ? &server.tree : nullptr))
+        return false;
+    ServerRecord record;
+    if (recordOf(server.process.get(), record))
+        writeServiceData(kServerProcessValue, REG_BINARY, &record, sizeof record);
+    return true;
+}
+
+// After a stop: the server's tree, or the start command's process without one.
+bool serverRuns(const Server& server) {
+    return server.tree ? server.tree.running() != 0
+                       : WaitForSingleObject(server.process.get(), 0) == WAIT_TIMEOUT;
 }
 } // namespace
 
@@ -240,6 +283,16 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
     ServiceLog log;
     log.open();
     const RunOptions options = readRunOptions(log);
+    // At every start, so that a StopTimeout raised since the installation is
+    // covered at the next shutdown too.
+    const DWORD refused = coverStopAtShutdown(options.stopTimeout);
+    if (refused != 0) {
+        LogLine line = ServiceLog::line();
+        ServiceLog::appendError(
+            line.text("the preshutdown time-out could not be raised to cover a stop"), refused);
+        log.write(line);
+    }
+    logServerLeftRunning(log);
     Server server;
     if (options.processTree) {
         DWORD error = 0;
@@ -501,12 +554,19 @@ ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog&
         DWORD exitCode = 0;
         const Woken woke = waitForStopOrEnd(server, exitCode, log);
         if (woke != Woken::ServerEnded) {
+            ExitCodes codes;
             if (woke == Woken::Stop) {
                 logStopRequest(log);
                 runStopCommand(server, options.stopTimeout, log);
+                if (serverRuns(server)) {
+                    log.write("the server still runs: the service stops with service-specific "
+                              "error ",
+                              service_state::kServerOutlivedStop, "");
+                    codes = exitCodesFor(ServiceEnd::ServerOutlivedStop, 0);
+                }
             }
             server.process.reset();
-            return ExitCodes();
+            return codes;
         }
         server.process.reset();
         if (!policy.enabled)
