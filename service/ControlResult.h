@@ -24,13 +24,14 @@ enum class Outcome : std::uint8_t {
     NoStartCommand,
     // The failures, each with the Windows error of its step.
     ManagerNotOpened,
+    StoppedAtStart, // the error is the service's own exit code
+    StopTimedOut,
+    // "cannot <verb> the service"
     ServiceNotOpened,
     NotCreated,
     NotConfigured,
     NotStarted,
-    StoppedAtStart, // the error is the service's own exit code
     NotStopped,
-    StopTimedOut,
     NotRemoved,
     // Said with the usage.
     NotStartedByManager,

@@ -20,28 +20,28 @@ const CommandOption optionTable[4] = {
 
 // One text per Outcome, in its order, each ended by its NUL: one string
 // rather than a table of pointers, which the 32-bit program would carry
-// together with a relocation for each.
-constexpr char kOutcomeTexts[] =
-    "installed and started\0"
-    "installed already: ImageDir and the commands stored afresh; started\0"
-    "installed already and running: ImageDir and the commands stored afresh take effect at its "
-    "next start\0"
-    "started\0"
-    "running already\0"
-    "stopped\0"
-    "not running\0"
-    "removed\0"
-    "start.bat is missing or gives no command: StartCmd is empty\0"
-    "cannot open the Service Control Manager\0"
-    "cannot open the service\0"
-    "cannot create the service\0"
-    "cannot configure the service\0"
-    "cannot start the service\0"
-    "the service stopped as it started\0"
-    "cannot stop the service\0"
-    "the service did not stop in time\0"
-    "cannot remove the service\0"
-    "not started by the Service Control Manager";
+// together with a relocation for each. From ServiceNotOpened to NotRemoved,
+// the verb of "cannot <verb> the service".
+constexpr char kOutcomeTexts[] = "installed and started\0"
+                                 "installed already: commands stored afresh; started\0"
+                                 "installed already and running: the commands stored afresh "
+                                 "take effect at its next start\0"
+                                 "started\0"
+                                 "running already\0"
+                                 "stopped\0"
+                                 "not running\0"
+                                 "removed\0"
+                                 "start.bat is missing or gives no command: StartCmd is empty\0"
+                                 "cannot open the Service Control Manager\0"
+                                 "the service stopped as it started\0"
+                                 "the service did not stop in time\0"
+                                 "open\0"
+                                 "create\0"
+                                 "configure\0"
+                                 "start\0"
+                                 "stop\0"
+                                 "remove\0"
+                                 "not started by the Service Control Manager";
 
 // ASCII only: the system's case rules would make other letters of the ANSI
 // code page match, and the options are plain ASCII.
@@ -80,7 +80,12 @@ void ServiceApp::describe(LogLine& line, Outcome outcome) const {
         const char* text = kOutcomeTexts;
         for (int skipped = 0; skipped < static_cast<int>(outcome); ++skipped)
             text += std::strlen(text) + 1;
+        const bool verb = outcome >= Outcome::ServiceNotOpened && outcome <= Outcome::NotRemoved;
+        if (verb)
+            line.text("cannot ");
         line.text(text);
+        if (verb)
+            line.text(" the service");
     }
     if (outcome < Outcome::NotStartedByManager)
         return;

@@ -46,6 +46,8 @@ constexpr DWORD kTreePollMilliseconds = 200;
 constexpr char kStartCommandRole[] = "start command";
 constexpr char kStopCommandRole[] = "stop command";
 constexpr char kServerRole[] = "server";
+constexpr char kMilliseconds[] = " ms";
+constexpr char kOverOneHour[] = "over one hour";
 
 // Set by the control handler, waited on by the service's thread. Auto-reset,
 // so that it wakes the one wait there is.
@@ -324,6 +326,14 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
 }
 
 namespace {
+// "<name> of <requested><unit> is <bound>: <used><unit> used"
+void logBounded(ServiceLog& log, const char* name, std::uint32_t requested, const char* unit,
+                const char* bound, std::uint32_t used) {
+    LogLine line = ServiceLog::line();
+    line.text(name).text(" of ").number(requested).text(unit).text(" is ").text(bound).text(": ");
+    log.write(line.number(used).text(unit).text(" used"));
+}
+
 RestartPolicy readRestartPolicy(ServiceLog& log) {
     RestartPolicy policy;
     std::uint32_t delay = 0;
@@ -333,28 +343,15 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
     if (delayFound != OptionalValue::Found)
         return policy;
     if (delay > kMaxRestartDelayMilliseconds) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartDelay of ")
-            .number(delay)
-            .text(" ms is over one hour: ")
-            .number(kMaxRestartDelayMilliseconds)
-            .text(" ms used");
-        log.write(line);
+        logBounded(log, kRestartDelayValue, delay, kMilliseconds, kOverOneHour,
+                   kMaxRestartDelayMilliseconds);
         delay = kMaxRestartDelayMilliseconds;
     }
     std::uint32_t limit = kDefaultRestartLimit;
     if (readOptionalNumber(kRestartLimitValue, limit) == OptionalValue::WrongType) {
         log.write("RestartLimit is not a REG_DWORD: ", limit, " used");
     } else if (limit > kMaxRestartLimit) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartLimit of ")
-            .number(limit)
-            .text(" is over ")
-            .number(kMaxRestartLimit)
-            .text(": ")
-            .number(kMaxRestartLimit)
-            .text(" used");
-        log.write(line);
+        logBounded(log, kRestartLimitValue, limit, "", "over 100", kMaxRestartLimit);
         limit = kMaxRestartLimit;
     }
     policy.enabled = true;
@@ -378,15 +375,9 @@ DWORD readStopTimeout(ServiceLog& log) {
     if (found != OptionalValue::Found)
         return kDefaultStopTimeoutMilliseconds;
     const std::uint32_t timeout = clampStopTimeout(requested);
-    if (timeout != requested) {
-        LogLine line = ServiceLog::line();
-        line.text("StopTimeout of ")
-            .number(requested)
-            .text(timeout > requested ? " ms is under one second: " : " ms is over one hour: ")
-            .number(timeout)
-            .text(" ms used");
-        log.write(line);
-    }
+    if (timeout != requested)
+        logBounded(log, kStopTimeoutValue, requested, kMilliseconds,
+                   timeout > requested ? "under one second" : kOverOneHour, timeout);
     log.write("a stop waits up to ", timeout, " ms for the stop command and the server to end");
     return timeout;
 }

@@ -109,7 +109,9 @@ class InstallAndControlTest(ServiceTestCase):
         def place(start_bat):
             self.p.place_brisnode(IMAGE_DIR, start_bat=start_bat, stop_bat=batch(SERVER.encode() + b" stop t8 linger 3000"))
 
-        def runs():
+        def runs(count):
+            """The command lines of the servers started, once count have logged their start."""
+            self.p.wait_log("t8", "run", count=count)
             return [e["cmdline"] for e in self.p.log("t8") if e["kind"] == "run"]
 
         def stop_under_way():
@@ -124,17 +126,17 @@ class InstallAndControlTest(ServiceTestCase):
              lambda: self.assertIsNone(self.p.state())),
             ("an option there is not", ["/help"], None, 1639, 'Brisnode: "/help" is not an option' + usage, None),
             ("installed", ["/install"], lambda: place(batch(start_a + b"%1")), 0, "Brisnode /install: installed and started",
-             lambda: self.assertEqual((self.p.state(), runs()), (RUNNING, [start_a.decode()]))),
+             lambda: self.assertEqual((self.p.state(), runs(1)), (RUNNING, [start_a.decode()]))),
             ("installed again with a changed start.bat", ["/install"], lambda: place(batch(start_b + b"%1")), 0,
-             "Brisnode /install: installed already and running: ImageDir and the commands stored afresh take "
-             "effect at its next start",
-             lambda: self.assertEqual((self.p.value("StartCmd")[1], runs()), (start_b + b"\0", [start_a.decode()]))),
+             "Brisnode /install: installed already and running: the commands stored afresh take effect at its "
+             "next start",
+             lambda: self.assertEqual((self.p.value("StartCmd")[1], runs(1)), (start_b + b"\0", [start_a.decode()]))),
             ("running", ["/start"], None, 0, "Brisnode /start: running already", None),
             ("running", ["/stop"], None, 0, "Brisnode /stop: stopped", lambda: self.assertEqual(self.p.state(), STOPPED)),
             ("not running", ["/stop"], None, 0, "Brisnode /stop: not running", None),
             ("installed again, not running", ["/install"], None, 0,
-             "Brisnode /install: installed already: ImageDir and the commands stored afresh; started",
-             lambda: self.assertEqual((self.p.state(), runs()[1:]), (RUNNING, [start_b.decode()]))),
+             "Brisnode /install: installed already: commands stored afresh; started",
+             lambda: self.assertEqual((self.p.state(), runs(2)[1:]), (RUNNING, [start_b.decode()]))),
             ("already stopping", ["/uninstall"], stop_under_way, 0, "Brisnode /uninstall: removed",
              lambda: self.assertEqual((self.p.state(), self.p.kinds("t8")[-1]), (None, "stop-end"))),
             ("not installed any more", ["/uninstall"], None, 1060,
