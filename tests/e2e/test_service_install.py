@@ -155,7 +155,7 @@ class InstallAndControlTest(ServiceTestCase):
             with self.subTest(what=what, args=args):
                 if before:
                     before()
-                result = self.p.session.run([self.exe] + args, full_exit_code=True)
+                result = self.p.run_brisnode([self.exe] + args)
                 self.assertEqual(result.stdout, b"")
                 pattern = re.escape(said + "\r\n").replace(re.escape(": *)"), r": [^\r\n]+\)")
                 self.assertRegex(result.stderr.decode("utf-8"), "\\A" + pattern + "\\Z")

@@ -151,13 +151,8 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(
         LineCase{"First", ServiceCommand::Install, "/INSTALL", Outcome::Installed,
                  "Brisnode /install: installed and started"},
-        LineCase{"Again", ServiceCommand::Install, "/install", Outcome::InstalledAgainRunning,
-                 "Brisnode /install: installed already and running: the commands stored afresh "
-                 "take effect at its next start"},
         LineCase{"NoStartCommand", ServiceCommand::Install, "/install", Outcome::NoStartCommand,
                  "Brisnode /install: start.bat is missing or gives no command: StartCmd is empty"},
-        LineCase{"LastSuccess", ServiceCommand::Uninstall, "/uninstall x", Outcome::Removed,
-                 "Brisnode /uninstall: removed"},
         LineCase{"FirstFailure", ServiceCommand::Start, "/start", Outcome::ManagerNotOpened,
                  "Brisnode /start: cannot open the Service Control Manager"},
         LineCase{"FirstVerb", ServiceCommand::Stop, "/Stop", Outcome::ServiceNotOpened,
