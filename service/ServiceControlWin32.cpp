@@ -67,17 +67,13 @@ DWORD raisePreshutdownTimeout(SC_HANDLE service, std::uint32_t stopTimeout) {
     return ChangeServiceConfig2A(service, kPreshutdownInfoLevel, &info) ? 0 : GetLastError();
 }
 
-// The StopTimeout that the service will read at its next stop.
+// The StopTimeout that the service will read at its next stop. The control
+// operations keep the preshutdown time-out in step with it, should it have
+// changed since the service last started (Windows before Vista have none).
 std::uint32_t configuredStopTimeout() {
     std::uint32_t stopTimeout = kDefaultStopTimeoutMilliseconds;
     readOptionalNumber(kStopTimeoutValue, stopTimeout);
     return stopTimeout;
-}
-
-// The control operations keep the time-out in step with a StopTimeout that
-// changed since the service last started. Windows before Vista have none.
-void followStopTimeout(SC_HANDLE service) {
-    raisePreshutdownTimeout(service, configuredStopTimeout());
 }
 
 // On failure, result names the step that failed.
@@ -201,7 +197,7 @@ ControlResult installService() {
     const DWORD stored = storeConfiguration(imageDirectory, startCommandFound);
     if (stored != 0)
         return ControlResult{Outcome::NotConfigured, stored, !startCommandFound};
-    followStopTimeout(service);
+    raisePreshutdownTimeout(service, configuredStopTimeout());
     recoverFromReportedFailures(service);
 
     ControlResult result = startService(
@@ -216,7 +212,7 @@ ControlResult startInstalledService() {
     ControlResult result = {};
     if (!openService(opened, result))
         return result;
-    followStopTimeout(opened.service.get());
+    raisePreshutdownTimeout(opened.service.get(), configuredStopTimeout());
     return startService(opened.service.get(), Outcome::Started, Outcome::RunningAlready);
 }
 
