@@ -40,10 +40,13 @@ wine_show() {
     tr -d '\r' <"$out"
 }
 step() { printf '\n=== %s\n' "$*"; }
+# Brisnode says on its standard error what it did or what failed; Unix passes
+# on only the low 8 bits of its exit code (1639 arrives as 103).
 brisnode_run() {
     local code=0
     wine "$exe" "$@" >"$out" 2>&1 || code=$?
-    printf 'Brisnode.exe %s: exit code %d, %d bytes of output\n' "$*" "$code" "$(wc -c <"$out")"
+    tr -d '\r' <"$out" | sed 's/^/    /'
+    echo "    exit status $code"
 }
 
 key='HKLM\SYSTEM\CurrentControlSet\Services\Brisnode'
@@ -90,6 +93,14 @@ echo "Registry values:"
 show_values
 echo "Stand-in server log:"
 show_server_log
+
+step "Brisnode.exe install   (no such option: the usage, and nothing is done)"
+brisnode_run install
+
+step "start.bat edited, then Brisnode.exe /install again   (stores the commands afresh; the running server keeps its command until the next start)"
+printf '@echo off\r\nrem Starts the manager server\r\ncd /d %%~dp0\r\n%s run demo say %%1\r\n' "$server_win" >"$image_dir/start.bat"
+brisnode_run /install
+show_values
 
 step "Brisnode.exe /stop   (runs the stop command, waits for both processes)"
 brisnode_run /stop

@@ -29,6 +29,11 @@ public:
     static constexpr std::size_t kCapacity = 1024;
 
     explicit LogLine(const LocalTime& time);
+    // A line without the time, as the control operations write to standard error.
+    LogLine() {
+        bytes_[0] = '\r';
+        bytes_[1] = '\n';
+    }
 
     // CR and LF become blanks, so that one entry stays one line; what does not
     // fit the line is cut, and the line end is kept.

@@ -18,7 +18,11 @@ bool ProcessTree::create(DWORD& error) {
         return false;
     }
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = JOBOBJECT_EXTENDED_LIMIT_INFORMATION();
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    // A process of the tree that asks to leave it (CREATE_BREAKAWAY_FROM_JOB)
+    // may, instead of failing to start with access denied; it is then beyond
+    // the reach of the stop. Processes that do not ask stay in the tree.
+    limits.BasicLimitInformation.LimitFlags =
+        JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | JOB_OBJECT_LIMIT_BREAKAWAY_OK;
     if (!SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                  sizeof limits)) {
         error = GetLastError();

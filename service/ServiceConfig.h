@@ -15,8 +15,17 @@
 
 #include <cstdint>
 
-// Stores text as REG_SZ, its terminating NUL included.
-bool writeServiceValue(const char* valueName, const char* text);
+// Stores size bytes of data as a value of the registry type given. 0, or the
+// registry's error.
+std::uint32_t writeServiceData(const char* valueName, std::uint32_t type, const void* data,
+                               std::uint32_t size);
+
+// Stores text as REG_SZ, its terminating NUL included. 0, or the registry's error.
+std::uint32_t writeServiceValue(const char* valueName, const char* text);
+
+// Fills data with the value when it is of the type and exactly the size given;
+// false otherwise.
+bool readServiceData(const char* valueName, std::uint32_t type, void* data, std::uint32_t size);
 
 // Replaces text with the value when it is a REG_SZ whose text fits the buffer.
 // True when the value could be queried; false, with text unchanged, when the
@@ -35,5 +44,7 @@ OptionalValue readOptionalNumber(const char* valueName, std::uint32_t& number);
 // another type, or too long, before or after the expansion.
 bool readOptionalPath(const char* valueName, char (&path)[kTextSize]);
 
-// Writes the image directory and the commands of its two batch files. Always true.
-bool storeConfiguration(const char* imageDirectory);
+// Writes the image directory and the commands of its two batch files; a batch
+// file that gives no command stores an empty one. 0, or the error of the first
+// write that failed. startCommandFound says whether start.bat gave a command.
+std::uint32_t storeConfiguration(const char* imageDirectory, bool& startCommandFound);

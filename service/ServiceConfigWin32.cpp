@@ -8,28 +8,41 @@
 
 #include <cstring>
 
-bool openServiceKey(REGSAM access, UniqueRegistryKey& key) {
-    return openRegistryKey(HKEY_LOCAL_MACHINE, kServiceKeyPath, access, key);
+LONG openServiceKey(REGSAM access, UniqueRegistryKey& key) {
+    return openRegistryKeyWithError(HKEY_LOCAL_MACHINE, kServiceKeyPath, access, key);
 }
 
-bool writeServiceValue(const char* valueName, const char* text) {
+std::uint32_t writeServiceData(const char* valueName, std::uint32_t type, const void* data,
+                               std::uint32_t size) {
     UniqueRegistryKey key;
-    if (!openServiceKey(KEY_SET_VALUE, key))
-        return false;
-    const DWORD size = static_cast<DWORD>(std::strlen(text) + 1);
-    return RegSetValueExA(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
-                          size) == ERROR_SUCCESS;
+    const LONG opened = openServiceKey(KEY_SET_VALUE, key);
+    if (opened != ERROR_SUCCESS)
+        return static_cast<std::uint32_t>(opened);
+    return static_cast<std::uint32_t>(
+        RegSetValueExA(key.get(), valueName, 0, type, static_cast<const BYTE*>(data), size));
+}
+
+std::uint32_t writeServiceValue(const char* valueName, const char* text) {
+    return writeServiceData(valueName, REG_SZ, text,
+                            static_cast<std::uint32_t>(std::strlen(text) + 1));
 }
 
 namespace {
 // The key cannot be opened: for the callers, as if the value were missing.
 LONG queryServiceValue(const char* valueName, DWORD& type, void* data, DWORD& size) {
     UniqueRegistryKey key;
-    if (!openServiceKey(KEY_QUERY_VALUE, key))
+    if (openServiceKey(KEY_QUERY_VALUE, key) != ERROR_SUCCESS)
         return ERROR_FILE_NOT_FOUND;
     return RegQueryValueExA(key.get(), valueName, nullptr, &type, static_cast<BYTE*>(data), &size);
 }
 } // namespace
+
+bool readServiceData(const char* valueName, std::uint32_t type, void* data, std::uint32_t size) {
+    DWORD found = 0;
+    DWORD foundSize = size;
+    return queryServiceValue(valueName, found, data, foundSize) == ERROR_SUCCESS && found == type &&
+           foundSize == size;
+}
 
 bool readServiceValue(const char* valueName, char (&text)[kTextSize]) {
     char data[kTextSize];
@@ -98,9 +111,14 @@ GrowingText batchCommand(const char* imageDirectory, const char* suffix) {
 }
 } // namespace
 
-bool storeConfiguration(const char* imageDirectory) {
-    writeServiceValue(kImageDirValue, imageDirectory);
-    writeServiceValue(kStartCmdValue, batchCommand(imageDirectory, kStartBatchSuffix).c_str());
-    writeServiceValue(kStopCmdValue, batchCommand(imageDirectory, kStopBatchSuffix).c_str());
-    return true;
+std::uint32_t storeConfiguration(const char* imageDirectory, bool& startCommandFound) {
+    const GrowingText startCommand = batchCommand(imageDirectory, kStartBatchSuffix);
+    startCommandFound = startCommand.size() != 0;
+    std::uint32_t error = writeServiceValue(kImageDirValue, imageDirectory);
+    if (error == 0)
+        error = writeServiceValue(kStartCmdValue, startCommand.c_str());
+    if (error == 0)
+        error = writeServiceValue(kStopCmdValue,
+                                  batchCommand(imageDirectory, kStopBatchSuffix).c_str());
+    return error;
 }

@@ -7,5 +7,5 @@
 // asked for, and no more: a service that runs under an account of its own
 // (LocalService, NetworkService, a virtual account) may read its key but not
 // write it. The key is never created here: it exists exactly while the
-// service is installed.
-bool openServiceKey(REGSAM access, UniqueRegistryKey& key);
+// service is installed. Returns the registry's error, ERROR_SUCCESS when it opened.
+LONG openServiceKey(REGSAM access, UniqueRegistryKey& key);

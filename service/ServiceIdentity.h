@@ -9,28 +9,33 @@
 
 #include <cstddef>
 
-constexpr char kServiceName[] = "Brisnode";
-constexpr char kServiceDisplayName[] = "Veltra Corvane Manager Server";
+// Inline, so that the program holds each text once, not once per source.
+
+inline constexpr char kServiceName[] = "Brisnode";
+inline constexpr char kServiceDisplayName[] = "Veltra Corvane Manager Server";
 
 // A list of service names, each ended by a NUL, the list ended by one more NUL:
 // the literal supplies the second one.
-constexpr char kServiceDependencies[] = "Tcpip\0";
+inline constexpr char kServiceDependencies[] = "Tcpip\0";
 
-constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Brisnode";
-constexpr char kImageDirValue[] = "ImageDir";
-constexpr char kStartCmdValue[] = "StartCmd";
-constexpr char kStopCmdValue[] = "StopCmd";
+inline constexpr char kServiceKeyPath[] = "SYSTEM\\CurrentControlSet\\Services\\Brisnode";
+inline constexpr char kImageDirValue[] = "ImageDir";
+inline constexpr char kStartCmdValue[] = "StartCmd";
+inline constexpr char kStopCmdValue[] = "StopCmd";
 // Optional: absent, the service neither logs nor restarts, waits 10 s at a
 // stop, and watches the start command's process alone.
-constexpr char kLogFileValue[] = "LogFile";
-constexpr char kLogLimitValue[] = "LogLimit";
-constexpr char kRestartDelayValue[] = "RestartDelay";
-constexpr char kRestartLimitValue[] = "RestartLimit";
-constexpr char kStopTimeoutValue[] = "StopTimeout";
-constexpr char kProcessTreeValue[] = "ProcessTree";
+inline constexpr char kLogFileValue[] = "LogFile";
+inline constexpr char kLogLimitValue[] = "LogLimit";
+inline constexpr char kRestartDelayValue[] = "RestartDelay";
+inline constexpr char kRestartLimitValue[] = "RestartLimit";
+inline constexpr char kStopTimeoutValue[] = "StopTimeout";
+inline constexpr char kProcessTreeValue[] = "ProcessTree";
+// Written by the service: REG_BINARY, the last server's process id and
+// creation time, so that the next start can tell whether it still runs.
+inline constexpr char kServerProcessValue[] = "ServerProcess";
 
-constexpr char kStartBatchSuffix[] = "\\start.bat";
-constexpr char kStopBatchSuffix[] = "\\stop.bat";
+inline constexpr char kStartBatchSuffix[] = "\\start.bat";
+inline constexpr char kStopBatchSuffix[] = "\\stop.bat";
 
 // Every text the service keeps is held in a buffer of this many bytes, the
 // terminating NUL included: room for a path of the platform's 259 characters

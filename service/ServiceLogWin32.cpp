@@ -67,9 +67,7 @@ void ServiceLog::open() {
         if (rotation == Rotation::Done) {
             line.text("renamed to ").text(rotated);
         } else {
-            line.text("it could not be renamed (");
-            appendError(line, rotationError);
-            line.text(")");
+            appendError(line.text("it could not be renamed"), rotationError);
         }
         write(line);
     }
@@ -83,7 +81,7 @@ LogLine ServiceLog::line() {
 }
 
 void ServiceLog::appendError(LogLine& line, DWORD error) {
-    line.text("error ").number(error);
+    line.text(" (error ").number(error);
     // A message in UTF-8 takes two bytes for each letter of most alphabets.
     char message[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
@@ -91,10 +89,10 @@ void ServiceLog::appendError(LogLine& line, DWORD error) {
     while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' ||
                           message[length - 1] == ' '))
         --length;
-    if (length == 0)
-        return;
     message[length] = '\0';
-    line.text(": ").text(message);
+    if (length != 0)
+        line.text(": ").text(message);
+    line.text(")");
 }
 
 void ServiceLog::write(const LogLine& line) {

@@ -23,7 +23,7 @@ public:
 
     // A line stamped with the local time now, for write.
     static LogLine line();
-    // Appends "error <code>: <the system's message>".
+    // Appends " (error <code>: <the system's message>)".
     static void appendError(LogLine& line, DWORD error);
 
     // Each does nothing while the log is closed.

@@ -13,10 +13,13 @@
 //===----------------------------------------------------------------------===//
 #pragma once
 
+#include <cstdint>
+
 // Creates the process-wide stop event and the lock over the status record.
 // Called once at start-up in every mode; false when the event cannot be made.
 bool initialiseRuntime();
 
-// Runs the service until it has reported stopped. Always true; when the
-// program was not started by the Service Control Manager it returns at once.
-bool runAsService();
+// Runs the service until it has reported stopped, then returns 0. When the
+// program was not started by the Service Control Manager it returns at once,
+// with the dispatcher's error.
+std::uint32_t runAsService();

@@ -5,8 +5,11 @@
 #include "ImagePath.h"
 #include "RestartHistory.h"
 #include "ServiceConfig.h"
+#include "ServiceControl.h"
 #include "ServiceIdentity.h"
 #include "StopTimeout.h"
+
+#include <cstring>
 
 static_assert(service_state::kStopped == SERVICE_STOPPED, "state numbers of the manager");
 static_assert(service_state::kStartPending == SERVICE_START_PENDING,
@@ -43,6 +46,8 @@ constexpr DWORD kTreePollMilliseconds = 200;
 constexpr char kStartCommandRole[] = "start command";
 constexpr char kStopCommandRole[] = "stop command";
 constexpr char kServerRole[] = "server";
+constexpr char kMilliseconds[] = " ms";
+constexpr char kOverOneHour[] = "over one hour";
 
 // Set by the control handler, waited on by the service's thread. Auto-reset,
 // so that it wakes the one wait there is.
@@ -139,10 +144,8 @@ void stillRunning(LogLine& line, DWORD count, const char* ofWhat) {
 
 void logTreeDropped(ServiceLog& log, const char* what, DWORD error) {
     LogLine line = ServiceLog::line();
-    line.text("ProcessTree: ").text(what).text(" (");
-    ServiceLog::appendError(line, error);
-    line.text("): the server's tree is not watched");
-    log.write(line);
+    ServiceLog::appendError(line.text("ProcessTree: ").text(what), error);
+    log.write(line.text(": the server's tree is not watched"));
 }
 
 enum class Woken { Stop, ServerEnded, Failed };
@@ -191,17 +194,55 @@ void endTree(const ProcessTree& tree, ServiceLog& log) {
             stillRunning(line, left, "");
         }
     } else {
-        line.text("the server's tree could not be ended (");
-        ServiceLog::appendError(line, error);
-        line.text(")");
+        ServiceLog::appendError(line.text("the server's tree could not be ended"), error);
     }
     log.write(line);
 }
 
+// Which process the last server was: its id and its creation time, since
+// Windows gives the id of an ended process to the next one.
+struct ServerRecord {
+    DWORD processId;
+    FILETIME created;
+};
+
+bool recordOf(HANDLE process, ServerRecord& record) {
+    FILETIME exited, kernel, user;
+    record.processId = GetProcessId(process);
+    return GetProcessTimes(process, &record.created, &exited, &kernel, &user) != FALSE;
+}
+
+// A stop that left the server running (without ProcessTree) leaves it running
+// beside the one this start makes. The key of a service under an account of
+// its own cannot be written: nothing is recorded then, and nothing said.
+void logServerLeftRunning(ServiceLog& log) {
+    ServerRecord last;
+    if (!readServiceData(kServerProcessValue, REG_BINARY, &last, sizeof last))
+        return;
+    const UniqueHandle process(
+        OpenProcess(PROCESS_QUERY_INFORMATION | SYNCHRONIZE, FALSE, last.processId));
+    ServerRecord found;
+    if (process && recordOf(process.get(), found) &&
+        std::memcmp(&found, &last, sizeof found) == 0 &&
+        WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT)
+        log.write("the server of an earlier run still runs as process ", last.processId, "");
+}
+
 // The start command, into the server's tree while it is watched.
 bool startServer(Server& server, DWORD& error, ServiceLog& log) {
-    return launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
-                         server.tree ? &server.tree : nullptr);
+    if (!launchCommand(kStartCmdValue, kStartCommandRole, server.process, error, log,
+                       server.tree ? &server.tree : nullptr))
+        return false;
+    ServerRecord record;
+    if (recordOf(server.process.get(), record))
+        writeServiceData(kServerProcessValue, REG_BINARY, &record, sizeof record);
+    return true;
+}
+
+// After a stop: the server's tree, or the start command's process without one.
+bool serverRuns(const Server& server) {
+    return server.tree ? server.tree.running() != 0
+                       : WaitForSingleObject(server.process.get(), 0) == WAIT_TIMEOUT;
 }
 } // namespace
 
@@ -211,14 +252,13 @@ bool initialiseRuntime() {
     return static_cast<bool>(stopEvent);
 }
 
-bool runAsService() {
+std::uint32_t runAsService() {
     // The table wants writable names.
     char serviceName[sizeof kServiceName];
     for (std::size_t i = 0; i < sizeof kServiceName; ++i)
         serviceName[i] = kServiceName[i];
     SERVICE_TABLE_ENTRYA dispatchTable[2] = {{serviceName, serviceMain}, {nullptr, nullptr}};
-    StartServiceCtrlDispatcherA(dispatchTable);
-    return true;
+    return StartServiceCtrlDispatcherA(dispatchTable) ? 0 : GetLastError();
 }
 
 void WINAPI serviceMain(DWORD, LPSTR*) {
@@ -245,6 +285,16 @@ void WINAPI serviceMain(DWORD, LPSTR*) {
     ServiceLog log;
     log.open();
     const RunOptions options = readRunOptions(log);
+    // At every start, so that a StopTimeout raised since the installation is
+    // covered at the next shutdown too.
+    const DWORD refused = coverStopAtShutdown(options.stopTimeout);
+    if (refused != 0) {
+        LogLine line = ServiceLog::line();
+        ServiceLog::appendError(
+            line.text("the preshutdown time-out could not be raised to cover a stop"), refused);
+        log.write(line);
+    }
+    logServerLeftRunning(log);
     Server server;
     if (options.processTree) {
         DWORD error = 0;
@@ -276,6 +326,14 @@ DWORD WINAPI controlHandler(DWORD control, DWORD, LPVOID, LPVOID) {
 }
 
 namespace {
+// "<name> of <requested><unit> is <bound>: <used><unit> used"
+void logBounded(ServiceLog& log, const char* name, std::uint32_t requested, const char* unit,
+                const char* bound, std::uint32_t used) {
+    LogLine line = ServiceLog::line();
+    line.text(name).text(" of ").number(requested).text(unit).text(" is ").text(bound).text(": ");
+    log.write(line.number(used).text(unit).text(" used"));
+}
+
 RestartPolicy readRestartPolicy(ServiceLog& log) {
     RestartPolicy policy;
     std::uint32_t delay = 0;
@@ -285,28 +343,15 @@ RestartPolicy readRestartPolicy(ServiceLog& log) {
     if (delayFound != OptionalValue::Found)
         return policy;
     if (delay > kMaxRestartDelayMilliseconds) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartDelay of ")
-            .number(delay)
-            .text(" ms is over one hour: ")
-            .number(kMaxRestartDelayMilliseconds)
-            .text(" ms used");
-        log.write(line);
+        logBounded(log, kRestartDelayValue, delay, kMilliseconds, kOverOneHour,
+                   kMaxRestartDelayMilliseconds);
         delay = kMaxRestartDelayMilliseconds;
     }
     std::uint32_t limit = kDefaultRestartLimit;
     if (readOptionalNumber(kRestartLimitValue, limit) == OptionalValue::WrongType) {
         log.write("RestartLimit is not a REG_DWORD: ", limit, " used");
     } else if (limit > kMaxRestartLimit) {
-        LogLine line = ServiceLog::line();
-        line.text("RestartLimit of ")
-            .number(limit)
-            .text(" is over ")
-            .number(kMaxRestartLimit)
-            .text(": ")
-            .number(kMaxRestartLimit)
-            .text(" used");
-        log.write(line);
+        logBounded(log, kRestartLimitValue, limit, "", "over 100", kMaxRestartLimit);
         limit = kMaxRestartLimit;
     }
     policy.enabled = true;
@@ -330,15 +375,9 @@ DWORD readStopTimeout(ServiceLog& log) {
     if (found != OptionalValue::Found)
         return kDefaultStopTimeoutMilliseconds;
     const std::uint32_t timeout = clampStopTimeout(requested);
-    if (timeout != requested) {
-        LogLine line = ServiceLog::line();
-        line.text("StopTimeout of ")
-            .number(requested)
-            .text(timeout > requested ? " ms is under one second: " : " ms is over one hour: ")
-            .number(timeout)
-            .text(" ms used");
-        log.write(line);
-    }
+    if (timeout != requested)
+        logBounded(log, kStopTimeoutValue, requested, kMilliseconds,
+                   timeout > requested ? "under one second" : kOverOneHour, timeout);
     log.write("a stop waits up to ", timeout, " ms for the stop command and the server to end");
     return timeout;
 }
@@ -403,10 +442,8 @@ bool launchCommand(const char* valueName, const char* role, UniqueHandle& proces
                         directory, &startup, &created)) {
         error = GetLastError();
         LogLine line = ServiceLog::line();
-        line.text(role).text(" could not be started (");
-        ServiceLog::appendError(line, error);
-        line.text("): ").text(command);
-        log.write(line);
+        ServiceLog::appendError(line.text(role).text(" could not be started"), error);
+        log.write(line.text(": ").text(command));
         return false;
     }
     UniqueHandle thread(created.hThread);
@@ -508,12 +545,19 @@ ExitCodes superviseServer(Server& server, const RunOptions& options, ServiceLog&
         DWORD exitCode = 0;
         const Woken woke = waitForStopOrEnd(server, exitCode, log);
         if (woke != Woken::ServerEnded) {
+            ExitCodes codes;
             if (woke == Woken::Stop) {
                 logStopRequest(log);
                 runStopCommand(server, options.stopTimeout, log);
+                if (serverRuns(server)) {
+                    log.write("the server still runs: the service stops with service-specific "
+                              "error ",
+                              service_state::kServerOutlivedStop, "");
+                    codes = exitCodesFor(ServiceEnd::ServerOutlivedStop, 0);
+                }
             }
             server.process.reset();
-            return ExitCodes();
+            return codes;
         }
         server.process.reset();
         if (!policy.enabled)

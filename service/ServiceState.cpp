@@ -73,6 +73,8 @@ ExitCodes exitCodesFor(ServiceEnd end, std::uint32_t detail) {
         return ExitCodes{kServiceSpecificError, detail};
     case ServiceEnd::RestartsRanOut:
         return ExitCodes{kServiceSpecificError, kRestartsRanOut};
+    case ServiceEnd::ServerOutlivedStop:
+        return ExitCodes{kServiceSpecificError, kServerOutlivedStop};
     }
     return ExitCodes();
 }

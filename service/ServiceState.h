@@ -52,6 +52,7 @@ constexpr std::uint32_t kServiceSpecificError = 1066;
 // The service-specific codes of Brisnode's own failures.
 constexpr std::uint32_t kRestartsRanOut = 1;
 constexpr std::uint32_t kNoStartCommand = 2;
+constexpr std::uint32_t kServerOutlivedStop = 3;
 } // namespace service_state
 
 // Stop, and the shutdown in the form the system offers: Windows XP and Server
@@ -101,11 +102,14 @@ struct ExitCodes {
     std::uint32_t serviceSpecific = 0;
 };
 
-// The ends other than a stop request, which is a clean stop.
+// The ends other than a stop request that ended the server, which is a clean stop.
 enum class ServiceEnd {
     StartFailed,    // detail: the Windows error; 0 when there was no command to start
     ServerEnded,    // detail: the server's exit code
     RestartsRanOut, // a server that kept ending used up its restarts
+    // A stop after which the server still runs: without ProcessTree nothing
+    // ends it, and the next start would run a second one beside it.
+    ServerOutlivedStop,
 };
 
 ExitCodes exitCodesFor(ServiceEnd end, std::uint32_t detail);

@@ -7,7 +7,8 @@ installs, reads the values and uninstalls, in one prefix (code page 1252)."""
 import os
 
 import wineharness as wh
-from test_service_support import RUNNING, SERVER, STOPPED, ServiceTestCase, batch
+from test_service_support import (ERROR_FILE_NOT_FOUND, ERROR_SERVICE_SPECIFIC_ERROR, RUNNING, SERVER, STOPPED,
+                                  ServiceTestCase, batch)
 
 IMAGE_DIR = r"C:\Veltra"
 # The same text as today's Notepad and as an editor of old save it.
@@ -18,35 +19,42 @@ MUELLER_ANSI = "C:\\M\u00fcller\\run.exe ".encode("cp1252")
 class ConfigurationTest(ServiceTestCase):
     prefix_name = "service-config"
 
-    def install(self, image_dir, start_bat, stop_bat):
+    def install(self, image_dir, start_bat, stop_bat, code=0):
+        """code: the exit code of /install, the service's own when it stops as it starts."""
         exe = self.p.place_brisnode(image_dir, start_bat=start_bat, stop_bat=stop_bat)
-        self.p.brisnode(self, exe, "/install")
+        self.p.brisnode(self, exe, "/install", code)
         self.addCleanup(self.p.brisnode, self, exe, "/uninstall")
         return exe
 
     def test_commands_stored_from_batch_files_of_every_shape(self):
         long_command = b"C:\\tools\\" + b"y" * 900 + b".exe -x "
+        # None of these commands can be started: the service stops at once, and
+        # /install ends with its exit code: no such file, or no start command
+        # (none given, or too long to be read back).
+        absent, none = ERROR_FILE_NOT_FOUND, ERROR_SERVICE_SPECIFIC_ERROR
         cases = [
-            # name, start.bat (None: missing), expected StartCmd bytes without the NUL
-            ("blank before the batch parameter is kept", batch(b"run.exe a %1"), b"run.exe a "),
-            ("line starting with a percent sign", batch(b"%JAVA_HOME%\\bin\\java -jar x"), b""),
-            ("line without a percent sign", batch(b"run.exe  -a  "), b"run.exe  -a  "),
-            ("four lines, the last without newline", b"a\r\nb\r\nc\r\nrun.exe last", b"run.exe last"),
-            ("line feeds alone", b"a\nb\nc\nrun.exe lf\nfive\n", b"run.exe lf"),
-            ("fewer than four lines", b"@echo off\r\nrem x\r\n", b""),
-            ("empty file", b"", b""),
-            ("missing file", None, b""),
-            ("longer than any buffer", batch(long_command + b"%1"), long_command),
+            # name, start.bat (None: missing), expected StartCmd bytes without the NUL, exit code
+            ("blank before the batch parameter is kept", batch(b"run.exe a %1"), b"run.exe a ", absent),
+            ("line starting with a percent sign", batch(b"%JAVA_HOME%\\bin\\java -jar x"), b"", none),
+            ("line without a percent sign", batch(b"run.exe  -a  "), b"run.exe  -a  ", absent),
+            ("four lines, the last without newline", b"a\r\nb\r\nc\r\nrun.exe last", b"run.exe last", absent),
+            ("line feeds alone", b"a\nb\nc\nrun.exe lf\nfive\n", b"run.exe lf", absent),
+            ("fewer than four lines", b"@echo off\r\nrem x\r\n", b"", none),
+            ("empty file", b"", b"", none),
+            ("missing file", None, b"", none),
+            ("longer than any buffer", batch(long_command + b"%1"), long_command, none),
             ("Ctrl-Z after the fourth line, as old editors saved it", b"a\r\nb\r\nc\r\nrun.exe z\x1a",
-             b"run.exe z"),
-            ("a file in UTF-8", batch(MUELLER_UTF8 + b"%1"), MUELLER_UTF8),
-            ("the same text in the ANSI code page", batch(MUELLER_ANSI + b"%1"), MUELLER_UTF8),
+             b"run.exe z", absent),
+            ("a file in UTF-8", batch(MUELLER_UTF8 + b"%1"), MUELLER_UTF8, absent),
+            ("the same text in the ANSI code page", batch(MUELLER_ANSI + b"%1"), MUELLER_UTF8, absent),
             ("UTF-8 with characters no ANSI code page has", batch("\u03a9\u6f22 %1".encode("utf-8")),
-             "\u03a9\u6f22 ".encode("utf-8")),
+             "\u03a9\u6f22 ".encode("utf-8"), absent),
         ]
-        for name, start_bat, expected in cases:
+        for name, start_bat, expected, code in cases:
             with self.subTest(name):
-                self.install(IMAGE_DIR, start_bat, batch(b"stop.exe %1"))
+                self.install(IMAGE_DIR, start_bat, batch(b"stop.exe %1"), code)
+                # Said at every /install that stores no start command.
+                self.assertEqual(self.p.said.startswith("Brisnode /install: start.bat is missing"), expected == b"")
                 self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", expected + b"\0"))
                 self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"stop.exe \0"))
                 self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", IMAGE_DIR.encode() + b"\0"))
@@ -67,7 +75,7 @@ class ConfigurationTest(ServiceTestCase):
         holder = self.p.session.spawn([SERVER, "hold", IMAGE_DIR + r"\start.bat", "20000"])
         self.addCleanup(holder.kill)
         self.assertTrue(self.p.wait_log("-", "hold"))
-        self.p.brisnode(self, exe, "/install")
+        self.p.brisnode(self, exe, "/install", ERROR_SERVICE_SPECIFIC_ERROR)
         self.addCleanup(self.p.brisnode, self, exe, "/uninstall")
         self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"\0"))
         self.assertEqual(self.p.value("StopCmd"), ("REG_SZ", b"stop.exe \0"))
@@ -90,7 +98,7 @@ class ConfigurationTest(ServiceTestCase):
                          "C:\\Program.exe was started")
 
     def test_drive_root_gives_drive_and_colon(self):
-        self.install("C:\\", batch(b"nothing.exe"), batch(b"nothing.exe"))
+        self.install("C:\\", batch(b"nothing.exe"), batch(b"nothing.exe"), ERROR_FILE_NOT_FOUND)
         self.assertEqual(self.p.config()["path"], r"C:\Brisnode.exe")
         self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", b"C:\0"))
         self.assertEqual(self.p.value("StartCmd"), ("REG_SZ", b"nothing.exe\0"))

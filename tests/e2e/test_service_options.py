@@ -13,15 +13,16 @@ import re
 import time
 
 import wineharness as wh
-from test_service_support import CONTROL_STOP, RUNNING, SERVER, STOP_PENDING, STOPPED, ServiceTestCase
+from test_service_support import (CONTROL_STOP, ERROR_FILE_NOT_FOUND, ERROR_SERVICE_SPECIFIC_ERROR, RUNNING, SERVER,
+                                  STOP_PENDING, STOPPED, ServiceTestCase)
 
 IMAGE_DIR = r"C:\Veltra"
 LOG = IMAGE_DIR + r"\brisnode.log"
 OPTIONAL_VALUES = ("LogFile", "LogLimit", "RestartDelay", "RestartLimit", "StopTimeout", "ProcessTree")
 STAMP = re.compile(r"^(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3}) (.*)$")
-ERROR_SERVICE_SPECIFIC_ERROR = 1066
 # What an empty start command leaves in the log; nothing is started.
 NO_START_COMMAND = "no start command: StartCmd is missing, empty or unreadable"
+OUTLIVED = "the server still runs: the service stops with service-specific error 3"
 
 
 def messages(entries):
@@ -35,7 +36,9 @@ class OptionsTest(ServiceTestCase):
 
     def setUp(self):
         super().setUp()
-        for name in OPTIONAL_VALUES:
+        # The service's record of its last server too, so that a server left
+        # running by an earlier test is not said to be this one's.
+        for name in OPTIONAL_VALUES + ("ServerProcess",):
             self.p.delete_value(name)
         for path in (LOG, LOG + ".1"):
             if os.path.exists(self.p.session.unix_path(path)):
@@ -103,7 +106,7 @@ class OptionsTest(ServiceTestCase):
 
     def test_log_of_a_start_command_that_does_not_exist(self):
         missing = IMAGE_DIR + r"\missing.exe run"
-        self.start_with(missing, SERVER + " stop missing", LogFile=LOG)
+        self.start_with(missing, SERVER + " stop missing", ERROR_FILE_NOT_FOUND, LogFile=LOG)
         self.assertEqual(self.p.state(), STOPPED)
         # ERROR_FILE_NOT_FOUND, for the Service Control Manager too.
         self.assertEqual(self.p.status_fields()["exitcode"], "2")
@@ -114,7 +117,7 @@ class OptionsTest(ServiceTestCase):
                          + re.escape(missing) + "$")
         self.assertEqual(entries[2][1], "service stopped")
 
-    def test_log_of_a_server_that_ignores_the_stop(self):
+    def test_log_of_a_server_that_ignores_the_stop_and_of_the_next_start_while_it_runs(self):
         self.start_with(SERVER + " run deaf ignore-stop", SERVER + " stop deaf", LogFile=LOG)
         self.addCleanup(self.p.quit_server, "deaf")
         self.assertTrue(self.p.wait_log("deaf", "run"))
@@ -123,7 +126,7 @@ class OptionsTest(ServiceTestCase):
         entries, _ = self.read_log()
         self.assertEqual(messages(entries)[2:], [
             "stop requested", "stop command started", "stop command ended with exit code 0",
-            "gave up waiting after 10 s: the server still runs", "service stopped"])
+            "gave up waiting after 10 s: the server still runs", OUTLIVED, "service stopped"])
         # Each end is logged when it comes, not when the wait is over.
         started = self.entry(entries, "stop command started")[0]
         ended = self.entry(entries, "stop command ended")[0]
@@ -131,6 +134,13 @@ class OptionsTest(ServiceTestCase):
         self.assertLess((ended - started).total_seconds(), 5)
         self.assertGreaterEqual((gave_up - started).total_seconds(), 9.9)
         self.assertLess((gave_up - started).total_seconds(), 12)
+        # The next start finds that server still running (it stops at once:
+        # there is no start command now).
+        self.start_with("", code=ERROR_SERVICE_SPECIFIC_ERROR)
+        deaf = next(e for e in self.p.log("deaf") if e["kind"] == "run")
+        self.assertEqual(messages(self.read_log()[0])[len(entries):], [
+            "service started", "the server of an earlier run still runs as process " + deaf["pid"],
+            NO_START_COMMAND, "service stopped"])
 
     def test_log_over_its_limit_is_renamed_at_the_next_start(self):
         log, rotated = self.p.session.unix_path(LOG), self.p.session.unix_path(IMAGE_DIR) + "/brisnode.log.1"
@@ -139,7 +149,7 @@ class OptionsTest(ServiceTestCase):
         # At the limit: appended to.
         with open(log, "wb") as f:
             f.write(b"x" * 1000)
-        self.start_with("", LogFile=LOG, LogLimit=1000)
+        self.start_with("", code=ERROR_SERVICE_SPECIFIC_ERROR, LogFile=LOG, LogLimit=1000)
         with open(log, "rb") as f:
             self.assertTrue(f.read().startswith(b"x" * 1000 + b"2"))
         with open(rotated, "rb") as f:
@@ -147,7 +157,7 @@ class OptionsTest(ServiceTestCase):
         # Over it: renamed at the next start, the older ".1" replaced.
         with open(log, "rb") as f:
             old = f.read()
-        self.p.brisnode(self, self.exe, "/start")
+        self.p.brisnode(self, self.exe, "/start", ERROR_SERVICE_SPECIFIC_ERROR)
         with open(rotated, "rb") as f:
             self.assertEqual(f.read(), old)
         entries, output = self.read_log()
@@ -158,7 +168,7 @@ class OptionsTest(ServiceTestCase):
 
     def test_expandable_log_path_is_expanded(self):
         self.p.set_value("LogFile", r"%SystemRoot%\brisnode-expanded.log", "REG_EXPAND_SZ")
-        self.start_with("")
+        self.start_with("", code=ERROR_SERVICE_SPECIFIC_ERROR)
         entries, _ = self.read_log(r"C:\windows\brisnode-expanded.log")
         self.assertIsNotNone(entries)
         self.assertEqual(messages(entries)[0], "service started")
@@ -191,9 +201,9 @@ class OptionsTest(ServiceTestCase):
     def test_values_of_the_wrong_type_count_as_absent_and_the_log_says_so(self):
         self.p.set_value("LogLimit", "100")
         self.p.set_value("RestartLimit", "2")
-        self.start_with("", LogFile=LOG, RestartDelay=500)
+        self.start_with("", code=ERROR_SERVICE_SPECIFIC_ERROR, LogFile=LOG, RestartDelay=500)
         self.p.set_value("RestartDelay", "500")
-        self.p.brisnode(self, self.exe, "/start")
+        self.p.brisnode(self, self.exe, "/start", ERROR_SERVICE_SPECIFIC_ERROR)
         entries, _ = self.read_log()
         self.assertEqual(messages(entries), [
             "service started", "LogLimit is not a REG_DWORD: 10485760 bytes used",
@@ -282,8 +292,8 @@ class OptionsTest(ServiceTestCase):
         elapsed = self.p.brisnode(self, self.exe, "/stop", timeout=90)
         self.assertEqual(self.p.state(), STOPPED)
         self.assertGreaterEqual(elapsed, 32)
-        self.assertEqual(messages(self.read_log()[0])[-2:], [
-            "gave up waiting after 33 s: the server still runs", "service stopped"])
+        self.assertEqual(messages(self.read_log()[0])[-3:], [
+            "gave up waiting after 33 s: the server still runs", OUTLIVED, "service stopped"])
 
     def test_process_tree_outlives_its_launcher_and_is_ended_after_the_stop_timeout(self):
         self.start_with(SERVER + " launch deep ignore-stop", SERVER + " stop deep",
@@ -334,6 +344,39 @@ class OptionsTest(ServiceTestCase):
             "start command ended with exit code 0; 1 process of its tree still runs",
             "server ended with exit code 0", "service stopped"])
 
+    def test_process_tree_lets_a_process_that_asks_for_it_break_away_beyond_the_stop(self):
+        # A job without JOB_OBJECT_LIMIT_BREAKAWAY_OK refuses such a start with
+        # access denied. The tree it leaves is empty: the service stops.
+        self.start_with(SERVER + " launch free breakaway", SERVER + " stop free", LogFile=LOG, ProcessTree=1)
+        self.addCleanup(self.p.quit_server, "free")
+        self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
+        self.assertTrue(self.p.wait_log("free", "run"))
+        self.assertEqual(self.p.kinds("free"), ["launch", "run"])
+        self.assertTrue(self.p.server_alive("free"))
+        self.assertEqual(messages(self.read_log()[0])[-3:], [
+            "start command started", "server ended with exit code 0", "service stopped"])
+
+    def test_preshutdown_timeout_follows_stop_timeout_at_every_start_and_is_never_lowered(self):
+        def preshutdown():
+            return int(self.p.config()["preshutdown"])
+
+        # As Windows 10 from version 1703 on sets it; the service is started as
+        # the system starts it, not by Brisnode, and raises it itself.
+        self.assertEqual(self.p.query("preshutdown", 10000)[0], 0)
+        self.p.set_value("StartCmd", "")
+        self.p.set_value("StopTimeout", 40000, "REG_DWORD")
+        self.p.session.wine("sc", "start", "Brisnode")
+        self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
+        self.assertEqual(preshutdown(), 50000)
+        # /stop, of a service that is not running too, does the same; a shorter
+        # stop leaves a longer time-out as it is.
+        self.p.query("preshutdown", 10000)
+        self.p.brisnode(self, self.exe, "/stop")
+        self.assertEqual(preshutdown(), 50000)
+        self.start_with("", code=ERROR_SERVICE_SPECIFIC_ERROR, LogFile=LOG, StopTimeout=1000)
+        self.assertEqual(preshutdown(), 50000)
+        self.assertNotIn("preshutdown", " ".join(messages(self.read_log()[0])))
+
     def test_without_the_values_nothing_is_logged_and_nothing_restarted(self):
         self.start_with(SERVER + " run plain exit-after 500 code 3 say", SERVER + " stop plain")
         self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
@@ -347,7 +390,7 @@ class OptionsTest(ServiceTestCase):
     def test_zz_install_keeps_the_values_and_creates_none(self):
         # Runs last: it installs the service anew.
         self.p.brisnode(self, self.exe, "/uninstall")
-        self.p.brisnode(self, self.exe, "/install")
+        self.p.brisnode(self, self.exe, "/install", ERROR_FILE_NOT_FOUND)
         self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
         for name in OPTIONAL_VALUES:
             self.assertIsNone(self.p.value(name), name)
@@ -366,7 +409,7 @@ class OptionsTest(ServiceTestCase):
         expected = {name: self.p.value(name) for name in OPTIONAL_VALUES}
         for attempt in ("first", "second"):
             with self.subTest(attempt):
-                self.p.brisnode(self, self.exe, "/install")
+                self.p.brisnode(self, self.exe, "/install", ERROR_FILE_NOT_FOUND)
                 self.assertEqual(self.p.wait_state(STOPPED), STOPPED)
                 self.assertEqual({name: self.p.value(name) for name in OPTIONAL_VALUES}, expected)
                 self.assertEqual(self.p.value("ImageDir"), ("REG_SZ", IMAGE_DIR.encode() + b"\0"))

@@ -49,7 +49,9 @@ void checkCommandLine(const std::string& commandLine) {
             break;
         }
     }
-    FUZZ_CHECK(prefixed || chosen == ServiceCommand::Run);
+    // Only the empty tail that the Service Control Manager gives runs the service.
+    FUZZ_CHECK(prefixed ||
+               chosen == (*tail == '\0' ? ServiceCommand::Run : ServiceCommand::Unknown));
 }
 
 void checkRegistryText(const unsigned char* data, std::size_t size) {

@@ -5,9 +5,11 @@
 //       for <ms> when told to end by itself, then with exit code <n> (0 unless
 //       given); exit-once ends by itself only the first time a server of that
 //       tag runs (it leaves <tag>.once beside the log);
-//   mgrserver launch <tag> [options of run]
+//   mgrserver launch <tag> [breakaway] [options of run]
 //       starts "mgrserver run <tag>" with those options and ends at once, as a
-//       launcher of the real server does;
+//       launcher of the real server does; with breakaway, out of the job it runs
+//       in (CREATE_BREAKAWAY_FROM_JOB), and when that is refused it logs
+//       "launch-end" with how=error-<code>;
 //   mgrserver stop <tag> [linger <ms>] [say]
 //       tells the server of that tag to stop, then stays <ms> before it ends;
 //   say: writes one line to standard output and one to standard error, each
@@ -134,8 +136,16 @@ int launch(int argc, char** argv) {
     std::vector<std::string> arguments = {ownPath(), "run"};
     arguments.insert(arguments.end(), argv + 2, argv + argc);
     logStart("launch", argv[2]);
+    DWORD flags = DETACHED_PROCESS;
+    for (int i = 3; i < argc; ++i)
+        if (std::strcmp(argv[i], "breakaway") == 0)
+            flags |= CREATE_BREAKAWAY_FROM_JOB;
     StartedProgram started;
-    return startProgram(commandLine(arguments), false, DETACHED_PROCESS, started) ? 0 : 2;
+    if (startProgram(commandLine(arguments), false, flags, started))
+        return 0;
+    const std::string how = "error-" + std::to_string(GetLastError());
+    logEnd("launch", argv[2], how.c_str());
+    return 2;
 }
 
 int stop(const char* tag, DWORD linger) {

@@ -10,6 +10,8 @@
 //                                     stopped or <ms> have passed
 //   svcquery setraw <value> <text>    stores text in the service's key as a
 //                                     REG_SZ without its terminating NUL
+//   svcquery preshutdown <ms>         sets the service's preshutdown time-out, as
+//                                     Windows 10 from 1703 on sets it (10000)
 #include "TestProgram.h"
 
 #include <cstdio>
@@ -129,6 +131,18 @@ int setRaw(const char* value, const char* text) {
     return result == ERROR_SUCCESS ? 0 : kFailed;
 }
 
+int setPreshutdown(DWORD milliseconds) {
+    UniqueServiceHandle manager, service;
+    if (!openService(manager, service))
+        return kNoService;
+    DWORD timeout = milliseconds;
+    if (!ChangeServiceConfig2A(service.get(), 7, &timeout)) {
+        std::printf("change-error %lu\n", GetLastError());
+        return kFailed;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -143,7 +157,9 @@ int main(int argc, char** argv) {
                      argc >= 4 ? std::strtoul(argv[3], nullptr, 10) : 0);
     if (argc >= 4 && std::strcmp(argv[1], "setraw") == 0)
         return setRaw(argv[2], argv[3]);
+    if (argc >= 3 && std::strcmp(argv[1], "preshutdown") == 0)
+        return setPreshutdown(std::strtoul(argv[2], nullptr, 10));
     std::fprintf(stderr, "usage: svcquery status|config|control <code>|watch <ms> [<code>]|"
-                         "setraw <value> <text>\n");
+                         "setraw <value> <text>|preshutdown <ms>\n");
     return 64;
 }

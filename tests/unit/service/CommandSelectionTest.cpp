@@ -51,7 +51,7 @@ struct SelectionCase {
 
 class SelectCommandTest : public testing::TestWithParam<SelectionCase> {};
 
-TEST_P(SelectCommandTest, MatchesOptionsAsCaseInsensitivePrefixesAtTheStart) {
+TEST_P(SelectCommandTest, MatchesOptionsAsCaseInsensitivePrefixesAtTheStartAndAnEmptyTailRuns) {
     const SelectionCase& c = GetParam();
     ServiceApp app;
     app.selectCommand(c.tail);
@@ -60,25 +60,27 @@ TEST_P(SelectCommandTest, MatchesOptionsAsCaseInsensitivePrefixesAtTheStart) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rules, SelectCommandTest,
-    testing::Values(SelectionCase{"InstallLowerCase", "/install", ServiceCommand::Install},
-                    SelectionCase{"InstallUpperCase", "/INSTALL", ServiceCommand::Install},
-                    SelectionCase{"InstallMixedCase", "/Install", ServiceCommand::Install},
-                    SelectionCase{"InstallAsPrefixOfLongerWord", "/installer",
-                                  ServiceCommand::Install},
-                    SelectionCase{"UninstallIsNotInstall", "/uninstall", ServiceCommand::Uninstall},
-                    SelectionCase{"UninstallMixedCase", "/UnInstall", ServiceCommand::Uninstall},
-                    SelectionCase{"Start", "/start", ServiceCommand::Start},
-                    SelectionCase{"StartAsPrefix", "/starting", ServiceCommand::Start},
-                    SelectionCase{"Stop", "/stop", ServiceCommand::Stop},
-                    SelectionCase{"StopFollowedByWords", "/stop now please", ServiceCommand::Stop},
-                    SelectionCase{"StopOddCase", "/sTOp", ServiceCommand::Stop},
-                    SelectionCase{"ShorterThanEveryOption", "/st", ServiceCommand::Run},
-                    SelectionCase{"OptionCutShort", "/instal", ServiceCommand::Run},
-                    SelectionCase{"OptionNotAtStart", "now /stop", ServiceCommand::Run},
-                    SelectionCase{"BlankBeforeOption", " /start", ServiceCommand::Run},
-                    SelectionCase{"OtherSwitchCharacter", "-install", ServiceCommand::Run},
-                    SelectionCase{"NonAsciiLettersDoNotFold", "/\xc9nstall", ServiceCommand::Run},
-                    SelectionCase{"EmptyTail", "", ServiceCommand::Run}),
+    testing::Values(
+        SelectionCase{"InstallLowerCase", "/install", ServiceCommand::Install},
+        SelectionCase{"InstallUpperCase", "/INSTALL", ServiceCommand::Install},
+        SelectionCase{"InstallMixedCase", "/Install", ServiceCommand::Install},
+        SelectionCase{"InstallAsPrefixOfLongerWord", "/installer", ServiceCommand::Install},
+        SelectionCase{"UninstallIsNotInstall", "/uninstall", ServiceCommand::Uninstall},
+        SelectionCase{"UninstallMixedCase", "/UnInstall", ServiceCommand::Uninstall},
+        SelectionCase{"Start", "/start", ServiceCommand::Start},
+        SelectionCase{"StartAsPrefix", "/starting", ServiceCommand::Start},
+        SelectionCase{"Stop", "/stop", ServiceCommand::Stop},
+        SelectionCase{"StopFollowedByWords", "/stop now please", ServiceCommand::Stop},
+        SelectionCase{"StopOddCase", "/sTOp", ServiceCommand::Stop},
+        SelectionCase{"ShorterThanEveryOption", "/st", ServiceCommand::Unknown},
+        SelectionCase{"OptionCutShort", "/instal", ServiceCommand::Unknown},
+        SelectionCase{"OptionNotAtStart", "now /stop", ServiceCommand::Unknown},
+        SelectionCase{"BlankBeforeOption", " /start", ServiceCommand::Unknown},
+        SelectionCase{"OtherSwitchCharacter", "-install", ServiceCommand::Unknown},
+        SelectionCase{"NonAsciiLettersDoNotFold", "/\xc9nstall", ServiceCommand::Unknown},
+        SelectionCase{"NoSwitchCharacter", "install", ServiceCommand::Unknown},
+        SelectionCase{"Help", "/help", ServiceCommand::Unknown},
+        SelectionCase{"EmptyTailAsTheManagerGivesIt", "", ServiceCommand::Run}),
     [](const testing::TestParamInfo<SelectionCase>& info) { return std::string(info.param.name); });
 
 TEST(ServiceAppTest, HasNoCommandBeforeSelection) {
@@ -114,9 +116,55 @@ INSTANTIATE_TEST_SUITE_P(
                     CommandLineCase{"ManagerStartsItWithoutOption", "C:\\svc\\Brisnode.exe",
                                     ServiceCommand::Run},
                     CommandLineCase{"BlankInUnquotedNameHidesTheOption",
-                                    "C:\\Program Files\\Brisnode.exe /stop", ServiceCommand::Run}),
+                                    "C:\\Program Files\\Brisnode.exe /stop",
+                                    ServiceCommand::Unknown}),
     [](const testing::TestParamInfo<CommandLineCase>& info) {
         return std::string(info.param.name);
     });
+
+struct LineCase {
+    const char* name;
+    ServiceCommand command; // selected by its option, or by the tail for Run and Unknown
+    const char* tail;
+    Outcome outcome;
+    std::string expected;
+};
+
+class ControlLineTest : public testing::TestWithParam<LineCase> {};
+
+// What a script finds on standard error; the Windows half appends the error
+// and its text to a failure.
+TEST_P(ControlLineTest, NamesTheOptionAndWhatWasDoneOrFailedOrGivesTheUsage) {
+    const LineCase& c = GetParam();
+    ServiceApp app;
+    app.selectCommand(c.tail);
+    ASSERT_EQ(app.command(), c.command);
+    LogLine line;
+    app.describe(line, c.outcome);
+    EXPECT_EQ(std::string(line.data(), line.size()), c.expected + "\r\n");
+}
+
+constexpr char kUsage[] = "; usage: Brisnode /install | /uninstall | /start | /stop";
+
+INSTANTIATE_TEST_SUITE_P(
+    Rules, ControlLineTest,
+    testing::Values(
+        LineCase{"First", ServiceCommand::Install, "/INSTALL", Outcome::Installed,
+                 "Brisnode /install: installed and started"},
+        LineCase{"NoStartCommand", ServiceCommand::Install, "/install", Outcome::NoStartCommand,
+                 "Brisnode /install: start.bat is missing or gives no command: StartCmd is empty"},
+        LineCase{"FirstFailure", ServiceCommand::Start, "/start", Outcome::ManagerNotOpened,
+                 "Brisnode /start: cannot open the Service Control Manager"},
+        LineCase{"FirstVerb", ServiceCommand::Stop, "/Stop", Outcome::ServiceNotOpened,
+                 "Brisnode /stop: cannot open the service"},
+        LineCase{"LastVerb", ServiceCommand::Uninstall, "/uninstall", Outcome::NotRemoved,
+                 "Brisnode /uninstall: cannot remove the service"},
+        LineCase{"FailureWithoutVerb", ServiceCommand::Stop, "/stop", Outcome::StopTimedOut,
+                 "Brisnode /stop: the service did not stop in time"},
+        LineCase{"Unknown", ServiceCommand::Unknown, "-install now", Outcome::UnknownOption,
+                 std::string("Brisnode: \"-install now\" is not an option") + kUsage},
+        LineCase{"NotStartedByTheManager", ServiceCommand::Run, "", Outcome::NotStartedByManager,
+                 std::string("Brisnode: not started by the Service Control Manager") + kUsage}),
+    [](const testing::TestParamInfo<LineCase>& info) { return std::string(info.param.name); });
 
 } // namespace

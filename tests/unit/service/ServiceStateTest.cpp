@@ -235,6 +235,7 @@ TEST(ServiceExitCodesTest, FailuresCarryAnErrorAndACleanEndNone) {
         {ServiceEnd::ServerEnded, 0, 0, 0},
         {ServiceEnd::ServerEnded, 0xC0000005, kServiceSpecificError, 0xC0000005},
         {ServiceEnd::RestartsRanOut, 0, kServiceSpecificError, kRestartsRanOut},
+        {ServiceEnd::ServerOutlivedStop, 0, kServiceSpecificError, kServerOutlivedStop},
     };
     for (const auto& c : cases) {
         const ExitCodes codes = exitCodesFor(c.end, c.detail);
