@@ -1,8 +1,23 @@
 # The release archive, packed by CPack (scripts/release.sh runs it after a full
 # build): both builds of both programs and the demo launchers, the payload tool
-# for Linux (x86-64) and for Windows, the README with its pictures, and
-# SHA256SUMS over every other file, as release/brisnode-radad-<version>.zip with
-# the archive's own SHA-256 beside it.
+# for Linux (x86-64) and for Windows, the README, the guides with their pictures,
+# the changelog, the examples that the guides use, and SHA256SUMS over every
+# other file, as release/brisnode-radad-<version>.zip with the archive's own
+# SHA-256 beside it.
+
+# The example installer's icon, drawn as the launcher's own is.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+set(EXAMPLE_ICON "${CMAKE_BINARY_DIR}/examples/kitebay.ico")
+add_custom_command(
+    OUTPUT "${EXAMPLE_ICON}"
+    COMMAND ${CMAKE_COMMAND} -E make_directory "${CMAKE_BINARY_DIR}/examples"
+    COMMAND Python3::Interpreter "${CMAKE_SOURCE_DIR}/launcher/resources/make_icon.py"
+            "${CMAKE_SOURCE_DIR}/examples/installer/kitebay-icon.txt" "${EXAMPLE_ICON}"
+    DEPENDS launcher/resources/make_icon.py examples/installer/kitebay-icon.txt
+    COMMENT "Drawing the example installer's icon"
+    VERBATIM)
+add_custom_target(example_icon ALL DEPENDS "${EXAMPLE_ICON}")
+
 foreach(folder "" "x64")
     foreach(name radad.exe radad-demo.exe Brisnode.exe)
         install(FILES "${DIST_DIR}/${folder}/${name}" DESTINATION "./${folder}")
@@ -10,8 +25,14 @@ foreach(folder "" "x64")
 endforeach()
 install(FILES "${DIST_DIR}/x64/radad-pack.exe" DESTINATION x64)
 install(TARGETS radad-pack RUNTIME DESTINATION .)
-install(FILES README.md DESTINATION .)
+install(FILES README.md CHANGELOG.md DESTINATION .)
+file(GLOB guides CONFIGURE_DEPENDS "${CMAKE_SOURCE_DIR}/docs/*.md")
+install(FILES ${guides} DESTINATION docs)
 install(DIRECTORY docs/images DESTINATION docs)
+# The class as the demo launchers carry it (tools/CMakeLists.txt compiles it).
+install(FILES examples/installer/setup.java "${CMAKE_BINARY_DIR}/tools/demo/setup.class" "${EXAMPLE_ICON}"
+        DESTINATION examples/installer)
+install(DIRECTORY examples/service DESTINATION examples)
 # Last, so that it sees everything above: the sums in sha256sum's own format,
 # which "sha256sum -c SHA256SUMS" checks in the unpacked folder.
 install(CODE [[

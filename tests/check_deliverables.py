@@ -2,10 +2,12 @@
 right machine, small, linked without the C++ exception machinery, and needing no
 DLL beyond those of Windows itself, with the manifest and the version information
 that Windows reads; the payload tool works on both launchers; the release archive
-holds them all with their sums."""
+holds them all with the guides, the examples and their sums; the documentation's
+links lead somewhere."""
 
 import hashlib
 import os
+import re
 import stat
 import subprocess
 import sys
@@ -21,6 +23,8 @@ sys.dont_write_bytecode = True
 import pe_resources  # noqa: E402
 
 DIST = os.environ.get("DIST_DIR", "dist")
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+GUIDES = ["docs/" + name for name in sorted(os.listdir(os.path.join(ROOT, "docs"))) if name.endswith(".md")]
 WINDOWS_DLLS = {"kernel32.dll", "user32.dll", "advapi32.dll", "shell32.dll", "comdlg32.dll",
                 "gdi32.dll", "msvcrt.dll", "ole32.dll"}
 # program: its size limit in both builds, its link map in a cross build tree
@@ -87,6 +91,17 @@ def manifest_and_version(file_path):
     return manifest, strings, numbers
 
 
+def prose(page):
+    """A Markdown page without its code blocks, which hold neither links nor headings."""
+    return re.sub(r"^```.*?^```", "", read(page).decode("utf-8"), flags=re.S | re.M)
+
+
+def anchors(page):
+    """The anchors of a page's headings, spelled as the hosting sites spell them."""
+    return {re.sub(r"[^\w\- ]", "", heading.strip().lower()).replace(" ", "-")
+            for heading in re.findall(r"^#+ (.*)$", prose(page), flags=re.M)}
+
+
 def pack(*args):
     return subprocess.run([path("", "radad-pack"), *args], stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True)
 
@@ -146,11 +161,26 @@ class DeliverablesTest(unittest.TestCase):
                 check = pack("check", path(folder, "radad-demo.exe"))
                 self.assertEqual(check.returncode, 0, check.stdout + check.stderr)
 
-    def test_the_release_archive_holds_both_builds_the_tools_the_readme_and_their_sums(self):
+    def test_every_relative_link_and_image_of_the_documentation_leads_to_a_file_and_heading(self):
+        broken = []
+        for page in ["README.md", "CHANGELOG.md"] + GUIDES:
+            for target in re.findall(r"\]\(([^)\s]+)\)", prose(os.path.join(ROOT, page))):
+                name, _, anchor = target.partition("#")
+                if re.match(r"[a-z]+:", name):
+                    continue
+                linked = os.path.normpath(os.path.join(ROOT, os.path.dirname(page), name or os.path.basename(page)))
+                if (not linked.startswith(ROOT + os.sep) or not os.path.isfile(linked)
+                        or anchor and anchor not in anchors(linked)):
+                    broken.append("%s: %s" % (page, target))
+        self.assertEqual(broken, [])
+
+    def test_the_release_archive_holds_both_builds_the_tools_the_guides_the_examples_and_their_sums(self):
         build = os.environ.get("NATIVE_BUILD_DIR", os.path.join("build", "native"))
         shipped = ["radad.exe", "radad-demo.exe", "Brisnode.exe"]
+        examples = ["examples/installer/" + name for name in ("setup.java", "setup.class", "kitebay.ico")]
+        examples += ["examples/service/" + name for name in ("start.bat", "stop.bat", "server.cmd")]
         expected = (shipped + ["x64/" + name for name in shipped + ["radad-pack.exe"]]
-                    + ["radad-pack", "README.md", "SHA256SUMS"])
+                    + ["radad-pack", "README.md", "CHANGELOG.md", "SHA256SUMS"] + GUIDES + examples)
         with tempfile.TemporaryDirectory() as folder:
             subprocess.run(["cpack", "--config", os.path.join(build, "CPackConfig.cmake"), "-B", folder],
                            cwd=build, check=True, stdout=subprocess.DEVNULL)
@@ -161,7 +191,7 @@ class DeliverablesTest(unittest.TestCase):
                 top = "brisnode-radad-%s/" % VERSION
                 files = {info.filename[len(top):]: info for info in z.infolist() if not info.is_dir()}
                 self.assertTrue(all(info.filename.startswith(top) for info in z.infolist()))
-                self.assertLessEqual(set(expected), set(files))  # and the README's pictures
+                self.assertLessEqual(set(expected), set(files))  # and the guides' pictures
                 sums = dict(reversed(line.split("  ")) for line in z.read(top + "SHA256SUMS").decode().splitlines())
                 self.assertEqual(sorted(sums), sorted(name for name in files if name != "SHA256SUMS"))
                 for name, digest in sums.items():
