@@ -8,8 +8,9 @@
 
 // Reads a registry value as text, in the registry view that view names
 // (KEY_WOW64_32KEY, KEY_WOW64_64KEY, or 0 for the program's own), and its type
-// into *type when type is given; the type is not examined. False when the key
-// or value cannot be read, or the text does not end within the buffer.
+// into *type when type is given. A REG_EXPAND_SZ text comes with its environment
+// variables expanded; other types are not examined. False when the key or value
+// cannot be read, or the text (expanded) does not end within the buffer.
 bool readRegistryString(HKEY root, const char* subkey, const char* valueName, char* buffer,
                         DWORD size, REGSAM view = 0, DWORD* type = nullptr);
 

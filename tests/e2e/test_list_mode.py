@@ -205,10 +205,12 @@ class ListModeTest(rig.LauncherTestCase):
             other = [self.rig.install_java("C:\\other11").win]
             self.rig.register_values([("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\JDK\\11.0.22.7\\hotspot\\MSI",
                                        "Path", "C:\\other11\\")], view=self.rig.views()[1])
-        per_user = [self.rig.install_java(home).win for home in ("C:\\user20", "C:\\user22")]
+        per_user = [self.rig.install_java(home).win for home in ("C:\\user21", "C:\\user20", "C:\\user22")]
         self.rig.register_values([("HKEY_CURRENT_USER\\Software\\JavaSoft\\JDK\\20", "JavaHome", "C:\\user20"),
                                   ("HKEY_CURRENT_USER\\Software\\Eclipse Adoptium\\JDK\\22\\hotspot\\MSI",
                                    "Path", "C:\\user22\\")])
+        # A home with an environment variable in it, as REG_EXPAND_SZ holds one.
+        self.s.reg_add("HKCU\\Software\\JavaSoft\\JDK\\21", "JavaHome", "%SystemDrive%\\user21", "REG_EXPAND_SZ")
         home = self.rig.install_java("C:\\home").win
         expected = [jdk] + bundled + [javasoft] + vendors + other + per_user + [home]
         report = self.list_mode(env={"JAVA_HOME": "C:\\home"}, exe=launcher)
