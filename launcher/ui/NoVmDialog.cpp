@@ -38,7 +38,12 @@ bool runWithGivenVm(HWND dialog) {
         return false;
     }
     JavaVm* vm = launcher.vmList.findByExecutable(path);
-    if (vm == nullptr || !vm->qualify(launcher.requirement)) {
+    bool qualifies = false;
+    if (vm != nullptr) {
+        ProbeUnderway probe;
+        qualifies = vm->qualify(launcher.requirement);
+    }
+    if (!qualifies) {
         launcher.showMessage(dialog, IDS_NOT_A_VM, MB_ICONINFORMATION);
         return false;
     }
@@ -124,6 +129,8 @@ bool carryOutChosenOption(HWND dialog) {
 } // namespace
 
 INT_PTR CALLBACK noVmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (handledWhileProbing(dialog, message))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         initialise(dialog);

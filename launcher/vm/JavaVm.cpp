@@ -44,7 +44,8 @@ bool JavaVm::qualify(const char* requirement) {
     VmRun run;
     if (!startProbe(run, requirement, kOutputFileName))
         return false;
-    run.wait(kProbeTimeoutMs);
+    HANDLE process = run.process();
+    waitHandlingMessages(&process, 1, kProbeTimeoutMs);
     return run.finish() == kQualifiedStatus;
 }
 

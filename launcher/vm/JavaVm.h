@@ -22,7 +22,8 @@ public:
     virtual bool matchExecutable(const char* fullPath, const char* fileName) = 0;
     // Looks for the kind's VM in its one place and keeps its path when found.
     virtual bool locate() = 0;
-    // True when the probe class, run under this VM, accepts the requirement.
+    // True when the probe class, run under this VM, accepts the requirement. The
+    // thread's messages are handled while the probe runs.
     virtual bool qualify(const char* requirement);
     // Starts the class from classDirectory under this VM, with the kind's command
     // line, working directory and environment; its standard output goes to

@@ -187,6 +187,24 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.assertEqual((installer["classsize"], installer["classhash"]),
                          (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
 
+    def test_the_named_vms_probe_leaves_the_dialog_answering_and_drops_a_command_meanwhile(self):
+        # The stand-in holds its probe. An OK that came meanwhile would start a
+        # second probe and a second installer once the first had ended.
+        vm = self.rig.install_program("C:\\vm3\\java.exe", program=rig.HOLDER)
+        pl.write(vm.unix + ".status", b"314")
+        pl.write(vm.unix + ".hold", b"")
+        process = self.start()
+        self.choose(IDC_OPTION_RUN_VM)
+        self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.rig.wait_runs(vm, 1)
+        self.assertNotEqual(self.controls()[IDOK].checked, -1, "the dialog does not answer during the probe")
+        self.s.press(CAPTION, IDOK, "dialog")
+        os.remove(vm.unix + ".hold")
+        self.assert_ended_cleanly(process)
+        self.assertEqual([r["commandline"] for r in self.rig.runs(vm)],
+                         ['"%s" QvxVersion %s' % (vm.win, REQUIREMENT), '"%s" setup' % vm.win])
+
     def test_a_run_whose_installer_cannot_be_written_ends_silently(self):
         vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")
         process = self.start()
