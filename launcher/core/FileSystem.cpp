@@ -51,10 +51,6 @@ bool fileExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-namespace {
-
-// True when the system's ANSI code page can spell text, which is in the code
-// page of the "A" functions.
 bool systemCodePageSpells(const char* text) {
     const UINT systemCodePage = systemAnsiCodePage();
     if (systemCodePage == GetACP())
@@ -67,8 +63,6 @@ bool systemCodePageSpells(const char* text) {
                                &usedStandIn) > 0 &&
            !usedStandIn;
 }
-
-} // namespace
 
 void getTempDirectory(char (&buffer)[kMaxPath]) {
     // Taken through a buffer of its own, so that a path too long for ours leaves

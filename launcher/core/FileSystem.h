@@ -18,6 +18,13 @@ bool readRegistryString(HKEY root, const char* subkey, const char* valueName, ch
 // for along OpenFile's search order.
 bool fileExists(const char* path);
 
-// The platform's temporary directory, with its trailing backslash. The buffer
-// keeps what it held when the platform does not answer.
+// True when the system's ANSI code page can spell text, which is in the code
+// page of the "A" functions: a program that reads its command line and
+// environment in that code page then gets the text whole.
+bool systemCodePageSpells(const char* text);
+
+// The platform's temporary directory, with its trailing backslash, under its
+// short name when the system's ANSI code page cannot spell the long one and the
+// volume keeps a short name. The buffer keeps what it held when the platform
+// does not answer.
 void getTempDirectory(char (&buffer)[kMaxPath]);

@@ -43,6 +43,12 @@ protected:
                const char* workingDirectory, const char* outputDirectory, const char* outputName,
                bool contained) noexcept;
     bool adoptWhenNamed(const char* executableName, const char* fullPath, const char* fileName);
+    // What a VM is given as its class path: the class directory, or "." where the
+    // system's ANSI code page cannot spell it (a volume without 8.3 names keeps
+    // no short name for it), since a VM reads its command line and CLASSPATH in
+    // that code page. "." is the VM's working directory, which CreateProcess
+    // hands it whole, so the VM then starts in the class directory.
+    static const char* classPathFor(const char* classDirectory);
     // locate for the kinds registered under HKEY_LOCAL_MACHINE\key. Only a home
     // that is an absolute path counts: "", "jre" or "C:" (the current directory
     // of drive C) would lead to whatever lies in the current directory, usually

@@ -17,6 +17,9 @@ import wineharness as wh
 
 CAPTION = "Kitebay"
 FAKEVM = "tests/standins/fakevm/fakevm.exe"
+# The same without the UTF-8 code page: it reads its command line, environment
+# and working directory in the ANSI code page, as the Java VMs do.
+FAKEVM_ANSI = "tests/standins/fakevm/fakevm-ansi.exe"
 HOLDER = "tests/standins/holder/holder.exe"
 
 # Where a kind is registered (None: found in the Windows directory), the name of
@@ -177,7 +180,7 @@ class Rig:
         """A stand-in at any Windows path (a VM the user names, a shell handler)."""
         unix = self.s.install(wh.cross(program), win)
         self._installed.append(unix)
-        if config is not None and program == FAKEVM:
+        if config is not None and program in (FAKEVM, FAKEVM_ANSI):
             with open(unix + ".cfg", "w") as f:
                 f.write(config)
         return Vm(kind, win, unix)

@@ -1,5 +1,8 @@
 // A stand-in for a Java VM. Installed as java.exe, jre.exe or jview.exe, it
-// records how it was started and answers as its configuration file says.
+// records how it was started and answers as its configuration file says. Built
+// twice: fakevm with the UTF-8 code page of the projects's manifest, and
+// fakevm-ansi without, which reads its command line, environment and working
+// directory in the ANSI code page, as the Java VMs do.
 //
 // Beside the executable (say C:\jdk\bin\java.exe):
 //   java.exe.cfg  read at start, lines KEY=VALUE:
@@ -94,7 +97,11 @@ int main(int argc, char** argv) {
     char cwd[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof cwd, cwd);
     const char* classpathVariable = std::getenv("CLASSPATH");
-    std::string directory = !classPath.empty() ? classPath : std::string(cwd);
+    // As java.exe does: the class path of the command line, else CLASSPATH, else
+    // the working directory. A relative one (".") is left to the system to resolve.
+    std::string directory = !classPath.empty()       ? classPath
+                            : classpathVariable != nullptr ? std::string(classpathVariable)
+                                                           : std::string(cwd);
     if (!directory.empty() && directory.back() != '\\')
         directory += '\\';
     std::string classFile = directory + className + ".class";
