@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Path.h"
+#include "VmReport.h"
 #include "VmRun.h"
 
 class JavaVm {
@@ -36,6 +37,8 @@ public:
 
     int qualified = 0;
     char path[kMaxPath] = {};
+    // The version the search's probe gave, empty when it gave none.
+    char version[kMaxVersion] = {};
 
 protected:
     // Starts this VM with arguments after its quoted path.

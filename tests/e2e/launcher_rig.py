@@ -57,7 +57,12 @@ ONE_VM = "One Java virtual machine was found.\nClick OK to install the applicati
 SEVERAL_VMS = ("Multiple Java virtual machines (VMs) were found.\n"
                "Please select a VM and click OK to install the application.")
 CONFIRM_CANCEL = "This will cancel your installation. Do you really want to cancel?"
-NO_VM_TEXT = "No suitable Java virtual machines were found. Please choose one of the following options:"
+# The no-VM dialog's text when no VM was found, and when none of those found
+# qualifies: the requirement in words, and the list of the VMs found.
+NO_VM_FOUND = ("No Java virtual machine was found. The installation needs %s.\r\n"
+               "Please choose one of the following options:")
+NONE_QUALIFIES = ("The installation needs %s. None of the Java virtual machines found is suitable:\r\n"
+                  "%sPlease choose one of the following options:")
 
 
 def listed(vm):
