@@ -61,8 +61,6 @@ TEST(ProbeVersion, IsTheWholePrintableSecondLineOfTheOutput) {
         {"NO\r\n17.0.2\r\n", "17.0.2"},
         {"YES\n1.1.8\n", "1.1.8"},
         {"NO\r\n", ""},
-        {"NO\r\n\r\n", ""},
-        {"", ""},
         {"NO\r\n17.0.", ""},
         {"NO\r\n17\x01\r\n", ""},
         {"NO\r\n0123456789012345678901234567890123456789\r\n", ""},
