@@ -50,7 +50,9 @@ def _show_choice(session, runner, exe, vms, png, dropped=False):
 
 
 def _show_no_vm(session, runner, exe, png):
+    # A Java 11 found where the installer asks for Java 17 or later.
     runner.reset()
+    runner.install_vm(JDK, "C:\\Program Files\\Java\\jdk-11", config="status=159\noutput=NO\\n11.0.21\n")
     process = session.spawn([exe])
     try:
         runner.no_vm_dialog()
@@ -76,7 +78,8 @@ def take_screenshots(folder=os.path.join(ROOT, "docs", "images")):
                          [(JDK, "C:\\jdk1.1.8"), (JRE, "C:\\Program Files\\JavaSoft\\JRE\\1.1"),
                           (JVIEW, None)],
                          os.path.join(folder, "vm-choice-several.png"), dropped=True),
-            _show_no_vm(session, runner, exe, os.path.join(folder, "no-vm.png")),
+            _show_no_vm(session, runner, runner.launcher(pl.shipped_records("17+:A:A", ADDRESS, b"\xca\xfe")),
+                        os.path.join(folder, "no-vm.png")),
         ]
     finally:
         session.close()

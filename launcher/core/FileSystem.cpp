@@ -1,5 +1,6 @@
 #include "FileSystem.h"
 
+#include "BoundedText.h"
 #include "CodePage.h"
 #include "RegistryKey.h"
 
@@ -13,20 +14,29 @@ bool readRegistryString(HKEY root, const char* subkey, const char* valueName, ch
     if (!openRegistryKey(root, subkey, KEY_QUERY_VALUE | view, key))
         return false;
     DWORD stored = size;
-    if (RegQueryValueExA(key.get(), valueName, nullptr, type, reinterpret_cast<BYTE*>(buffer),
-                         &stored) != ERROR_SUCCESS)
+    DWORD storedType = REG_NONE;
+    if (RegQueryValueExA(key.get(), valueName, nullptr, &storedType,
+                         reinterpret_cast<BYTE*>(buffer), &stored) != ERROR_SUCCESS)
         return false;
+    if (type != nullptr)
+        *type = storedType;
     // A value stored without its terminating NUL is terminated here when there is
     // room, and refused when it fills the whole buffer.
     if (stored < size) {
         buffer[stored] = '\0';
-        return true;
+    } else if (size == 0 || buffer[size - 1] != '\0') {
+        if (size > 0)
+            buffer[0] = '\0';
+        return false;
     }
-    if (size > 0 && buffer[size - 1] == '\0')
+    if (storedType != REG_EXPAND_SZ)
         return true;
-    if (size > 0)
-        buffer[0] = '\0';
-    return false;
+    // Installers store homes such as "%ProgramFiles%\Java\jdk" in this type. The
+    // ANSI form may want a byte more than it reports, so a result that fills the
+    // buffer counts as too long.
+    char expanded[kMaxPath];
+    const DWORD needed = ExpandEnvironmentStringsA(buffer, expanded, sizeof expanded);
+    return needed != 0 && needed < sizeof expanded && copyText(buffer, size, expanded);
 }
 
 bool fileExists(const char* path) {
@@ -41,10 +51,6 @@ bool fileExists(const char* path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
-namespace {
-
-// True when the system's ANSI code page can spell text, which is in the code
-// page of the "A" functions.
 bool systemCodePageSpells(const char* text) {
     const UINT systemCodePage = systemAnsiCodePage();
     if (systemCodePage == GetACP())
@@ -57,8 +63,6 @@ bool systemCodePageSpells(const char* text) {
                                &usedStandIn) > 0 &&
            !usedStandIn;
 }
-
-} // namespace
 
 void getTempDirectory(char (&buffer)[kMaxPath]) {
     // Taken through a buffer of its own, so that a path too long for ours leaves

@@ -12,6 +12,13 @@ namespace {
 
 LauncherApp theApp;
 
+void formatLoaded(HINSTANCE instance, UINT stringId, char* out, std::size_t size,
+                  std::va_list args) {
+    char format[1024] = {};
+    LoadStringA(instance, stringId, format, sizeof format);
+    formatText(out, size, format, args);
+}
+
 // The folder browser and ShellExecuteA of the no-VM dialog want COM on the
 // calling thread, the browser in a single-threaded apartment. A thread that
 // cannot have it still shows the dialogs: the shell then makes do without.
@@ -169,14 +176,19 @@ void LauncherApp::cleanUp() {
 }
 
 int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
-    char format[1024] = {};
-    char message[1024] = {};
-    LoadStringA(instance, stringId, format, sizeof format);
+    char message[1024];
     std::va_list args;
     va_start(args, type);
-    formatText(message, sizeof message, format, args);
+    formatLoaded(instance, stringId, message, sizeof message, args);
     va_end(args);
     return MessageBoxA(owner, message, caption, type);
+}
+
+void LauncherApp::formatString(char* out, std::size_t size, UINT stringId, ...) {
+    std::va_list args;
+    va_start(args, stringId);
+    formatLoaded(instance, stringId, out, size, args);
+    va_end(args);
 }
 
 void LauncherApp::runInstaller(HWND owner, JavaVm& vm) {

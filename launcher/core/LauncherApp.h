@@ -45,6 +45,8 @@ public:
     // Loads string id, formats it with the arguments and shows it in a message
     // box under the caption. Returns the box's answer.
     int showMessage(HWND owner, UINT stringId, UINT type, ...);
+    // Loads string id and formats it with the arguments into out, cut to size.
+    void formatString(char* out, std::size_t size, UINT stringId, ...);
 
     // Writes the payload into the run's folder, starts the installer class under
     // vm, hides owner and waits for the installer's VM to end, handling the

@@ -1,5 +1,6 @@
 // Runs inside every Java VM the launcher finds and answers whether that VM meets
-// the requirement string: YES and status 314, or NO and status 159.
+// the requirement string: YES and status 314, or NO and status 159, each
+// followed by a line with the VM's java.version.
 //
 // VMs of the 1.0 generation must load and verify this class, so it is compiled to
 // format 45.3 and calls nothing their class library lacks: only String's indexOf,
@@ -102,13 +103,11 @@ public class QvxVersion {
         return length < 1 || length > 4 ? -1 : value;
     }
 
+    // The answer, then the VM's version, which the launcher shows for a VM that
+    // does not qualify; the exit status is the answer the launcher goes by.
     public static void bail(boolean qualified) {
-        if (qualified) {
-            System.out.println("YES");
-            System.exit(314);
-        } else {
-            System.out.println("NO");
-            System.exit(159);
-        }
+        System.out.println(qualified ? "YES" : "NO");
+        System.out.println(System.getProperty("java.version", ""));
+        System.exit(qualified ? 314 : 159);
     }
 }

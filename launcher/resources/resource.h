@@ -31,3 +31,5 @@
 #define IDS_NO_VM_AT_PATH 12
 #define IDS_SAVED 13
 #define IDS_NO_SAVE_FOLDER 14
+#define IDS_NO_VM_FOUND 15
+#define IDS_NONE_QUALIFIES 16

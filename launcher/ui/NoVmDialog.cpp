@@ -4,6 +4,7 @@
 #include "DialogSupport.h"
 #include "FileSystem.h"
 #include "Path.h"
+#include "Requirement.h"
 #include "resource.h"
 
 #include <shlobj.h>
@@ -17,8 +18,35 @@ void enableOptionControls(HWND dialog, int option) {
     EnableWindow(GetDlgItem(dialog, IDC_BROWSE_FOLDER), option == IDC_OPTION_SAVE);
 }
 
+// Room for the texts around the list of the VMs found.
+char message[kMaxFoundVms + 1024];
+char foundVms[kMaxFoundVms];
+
+// What the installation needs, and what the search found: that no VM was found,
+// or each VM found with its version.
+void showWhatWasFound(HWND dialog) {
+    LauncherApp& launcher = app();
+    char words[2 * kMaxText];
+    // A requirement whose alternatives are all unknown is shown as it is.
+    if (!describeRequirement(launcher.requirement, words, sizeof words))
+        copyText(words, launcher.requirement);
+    ReportEntry entries[VmList::kSlots];
+    std::size_t count = launcher.vmList.found(entries);
+    formatFoundVms(entries, count, foundVms, sizeof foundVms);
+    launcher.formatString(message, sizeof message,
+                          count == 0 ? IDS_NO_VM_FOUND : IDS_NONE_QUALIFIES, words, foundVms);
+    HWND text = GetDlgItem(dialog, IDC_MESSAGE_TEXT);
+    SetWindowTextA(text, message);
+    // The scroll bar is there for a list longer than the text's room only.
+    if (LOWORD(SendMessageA(text, EM_SCROLL, SB_PAGEDOWN, 0)) == 0)
+        ShowScrollBar(text, SB_VERT, FALSE);
+    else
+        SendMessageA(text, EM_SCROLL, SB_PAGEUP, 0);
+}
+
 void initialise(HWND dialog) {
     SetWindowTextA(dialog, app().caption);
+    showWhatWasFound(dialog);
     centerDialog(dialog);
     CheckRadioButton(dialog, IDC_OPTION_DOWNLOAD, IDC_OPTION_SAVE, IDC_OPTION_DOWNLOAD);
     enableOptionControls(dialog, IDC_OPTION_DOWNLOAD);
@@ -38,7 +66,12 @@ bool runWithGivenVm(HWND dialog) {
         return false;
     }
     JavaVm* vm = launcher.vmList.findByExecutable(path);
-    if (vm == nullptr || !vm->qualify(launcher.requirement)) {
+    bool qualifies = false;
+    if (vm != nullptr) {
+        ProbeUnderway probe;
+        qualifies = vm->qualify(launcher.requirement);
+    }
+    if (!qualifies) {
         launcher.showMessage(dialog, IDS_NOT_A_VM, MB_ICONINFORMATION);
         return false;
     }
@@ -124,6 +157,8 @@ bool carryOutChosenOption(HWND dialog) {
 } // namespace
 
 INT_PTR CALLBACK noVmDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (handledWhileProbing(dialog, message))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         initialise(dialog);

@@ -5,23 +5,16 @@
 
 namespace {
 
-// While the search runs, the dialog handles the messages that come meanwhile
-// (the input among them is dropped), keeps the wait cursor and leaves its
-// buttons alone.
-bool searching = false;
-
 void fillVmList(HWND dialog) {
     LauncherApp& launcher = app();
     // The posted message is taken before the new dialog's paint messages, and the
     // look for VMs blocks the thread: without painting now the user would look at
     // an empty frame instead of the searching text until the probes start.
     UpdateWindow(dialog);
-    ShowCursor(TRUE);
-    SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    searching = true;
-    launcher.vmList.search(launcher.requirement);
-    searching = false;
-    ShowCursor(FALSE);
+    {
+        ProbeUnderway search;
+        launcher.vmList.search(launcher.requirement);
+    }
 
     HWND list = GetDlgItem(dialog, IDC_VM_LIST);
     int count = 0;
@@ -73,6 +66,8 @@ void confirmCancel(HWND dialog) {
 } // namespace
 
 INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (handledWhileProbing(dialog, message))
+        return TRUE;
     switch (message) {
     case WM_INITDIALOG:
         SetWindowTextA(dialog, app().caption);
@@ -83,16 +78,7 @@ INT_PTR CALLBACK vmChoiceDialogProc(HWND dialog, UINT message, WPARAM wParam, LP
     case WM_BEGIN_SEARCH:
         fillVmList(dialog);
         break;
-    case WM_SETCURSOR:
-        if (searching) {
-            SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-            SetWindowLongPtrA(dialog, DWLP_MSGRESULT, TRUE);
-            return TRUE;
-        }
-        break;
     case WM_COMMAND:
-        if (searching)
-            break;
         switch (LOWORD(wParam)) {
         case IDOK:
             chooseSelectedVm(dialog);

@@ -21,6 +21,10 @@ bool JavaVm::adoptWhenNamed(const char* executableName, const char* fullPath,
     return copyText(path, fullPath);
 }
 
+const char* JavaVm::classPathFor(const char* classDirectory) {
+    return systemCodePageSpells(classDirectory) ? classDirectory : ".";
+}
+
 bool JavaVm::locateAt(const char* candidate) {
     return fileExists(candidate) && copyText(path, candidate);
 }
@@ -44,7 +48,8 @@ bool JavaVm::qualify(const char* requirement) {
     VmRun run;
     if (!startProbe(run, requirement, kOutputFileName))
         return false;
-    run.wait(kProbeTimeoutMs);
+    HANDLE process = run.process();
+    waitHandlingMessages(&process, 1, kProbeTimeoutMs);
     return run.finish() == kQualifiedStatus;
 }
 
@@ -77,11 +82,12 @@ bool JdkVm::startClass(VmRun& run, const char* classDirectory, const char* class
 
     // java.exe finds the class through its working directory; CLASSPATH is set
     // to the same directory, because a CLASSPATH of the user's own would hide it.
+    const char* classPath = classPathFor(classDirectory);
     LPCH inherited = GetEnvironmentStringsA();
-    std::size_t needed = environmentWith(inherited, "CLASSPATH", classDirectory, nullptr, 0);
+    std::size_t needed = environmentWith(inherited, "CLASSPATH", classPath, nullptr, 0);
     std::unique_ptr<char[]> environment(new (std::nothrow) char[needed]);
     if (environment)
-        environmentWith(inherited, "CLASSPATH", classDirectory, environment.get(), needed);
+        environmentWith(inherited, "CLASSPATH", classPath, environment.get(), needed);
     FreeEnvironmentStringsA(inherited);
     return start(run, tail, environment.get(), classDirectory, classDirectory, outputName,
                  contained);
@@ -105,9 +111,13 @@ bool JreVm::locate() {
 
 bool JreVm::startClass(VmRun& run, const char* classDirectory, const char* className,
                        const char* arguments, const char* outputName, bool contained) {
+    // jre.exe runs in the launcher's own current directory, but where its class
+    // path is "." that must be the class directory.
+    const char* classPath = classPathFor(classDirectory);
     char tail[kMaxTail];
-    return buildClassTail("-cp ", classDirectory, className, arguments, tail, sizeof tail) &&
-           start(run, tail, nullptr, nullptr, classDirectory, outputName, contained);
+    return buildClassTail("-cp ", classPath, className, arguments, tail, sizeof tail) &&
+           start(run, tail, nullptr, classPath == classDirectory ? nullptr : classDirectory,
+                 classDirectory, outputName, contained);
 }
 
 bool JviewVm::matchExecutable(const char* fullPath, const char* fileName) {
@@ -125,6 +135,7 @@ bool JviewVm::locate() {
 bool JviewVm::startClass(VmRun& run, const char* classDirectory, const char* className,
                          const char* arguments, const char* outputName, bool contained) {
     char tail[kMaxTail];
-    return buildClassTail("-cp:p ", classDirectory, className, arguments, tail, sizeof tail) &&
+    return buildClassTail("-cp:p ", classPathFor(classDirectory), className, arguments, tail,
+                          sizeof tail) &&
            start(run, tail, nullptr, classDirectory, classDirectory, outputName, contained);
 }

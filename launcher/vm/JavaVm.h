@@ -9,6 +9,7 @@
 #pragma once
 
 #include "Path.h"
+#include "VmReport.h"
 #include "VmRun.h"
 
 class JavaVm {
@@ -22,7 +23,8 @@ public:
     virtual bool matchExecutable(const char* fullPath, const char* fileName) = 0;
     // Looks for the kind's VM in its one place and keeps its path when found.
     virtual bool locate() = 0;
-    // True when the probe class, run under this VM, accepts the requirement.
+    // True when the probe class, run under this VM, accepts the requirement. The
+    // thread's messages are handled while the probe runs.
     virtual bool qualify(const char* requirement);
     // Starts the class from classDirectory under this VM, with the kind's command
     // line, working directory and environment; its standard output goes to
@@ -35,6 +37,8 @@ public:
 
     int qualified = 0;
     char path[kMaxPath] = {};
+    // The version the search's probe gave, empty when it gave none.
+    char version[kMaxVersion] = {};
 
 protected:
     // Starts this VM with arguments after its quoted path.
@@ -42,6 +46,12 @@ protected:
                const char* workingDirectory, const char* outputDirectory, const char* outputName,
                bool contained) noexcept;
     bool adoptWhenNamed(const char* executableName, const char* fullPath, const char* fileName);
+    // What a VM is given as its class path: the class directory, or "." where the
+    // system's ANSI code page cannot spell it (a volume without 8.3 names keeps
+    // no short name for it), since a VM reads its command line and CLASSPATH in
+    // that code page. "." is the VM's working directory, which CreateProcess
+    // hands it whole, so the VM then starts in the class directory.
+    static const char* classPathFor(const char* classDirectory);
     // locate for the kinds registered under HKEY_LOCAL_MACHINE\key. Only a home
     // that is an absolute path counts: "", "jre" or "C:" (the current directory
     // of drive C) would lead to whatever lies in the current directory, usually

@@ -126,3 +126,20 @@ bool describeAlternative(const char* alternative, std::size_t length, char* out,
         out[0] = '\0';
     return fits;
 }
+
+bool describeRequirement(const char* requirement, char* out, std::size_t size) {
+    if (size == 0)
+        return false;
+    out[0] = '\0';
+    // The words of an alternative are its vendor and os fields and some 30 more.
+    char words[2 * kMaxText];
+    const char* alternative = nullptr;
+    bool fits = true;
+    for (const char* rest = requirement; std::size_t length = nextAlternative(rest, alternative);)
+        if (fits && describeAlternative(alternative, length, words, sizeof words))
+            fits =
+                (out[0] == '\0' || appendText(out, size, " or ")) && appendText(out, size, words);
+    if (!fits)
+        out[0] = '\0';
+    return out[0] != '\0';
+}

@@ -28,3 +28,9 @@ bool isKnownAlternative(const char* alternative, std::size_t length);
 // are asked for. False, and out empty, for an alternative that is not known
 // or words that do not fit.
 bool describeAlternative(const char* alternative, std::size_t length, char* out, std::size_t size);
+
+// The whole requirement in words: the words of its known alternatives joined by
+// " or " ("Java 11 to 17 or Java 21 or later"). An alternative that is not known
+// is left out, since no VM meets it. False, and out empty, when no alternative
+// is known or the words do not fit.
+bool describeRequirement(const char* requirement, char* out, std::size_t size);

@@ -108,7 +108,8 @@ void VmList::qualifyAll(const char* requirement) {
             }
             DWORD spent = (GetTickCount() | 1) - startedAt[i];
             if (runs[i].wait(0) || spent >= kProbeTimeoutMs) {
-                vm->qualified = runs[i].finish() == kQualifiedStatus ? 1 : 0;
+                vm->qualified =
+                    runs[i].finish(vm->version, sizeof vm->version) == kQualifiedStatus ? 1 : 0;
                 continue;
             }
             running[count++] = runs[i].process();
@@ -133,12 +134,17 @@ void VmList::searchAndReport(const char* requirement) {
     printReport();
 }
 
-void VmList::printReport() const {
-    ReportEntry entries[kSlots];
+std::size_t VmList::found(ReportEntry (&entries)[kSlots]) const {
     std::size_t count = 0;
     for (const auto& vm : slots)
         if (vm && vm->path[0] != '\0')
-            entries[count++] = ReportEntry{vm->qualified != 0, vm->path};
+            entries[count++] = ReportEntry{vm->qualified != 0, vm->path, vm->version};
+    return count;
+}
+
+void VmList::printReport() const {
+    ReportEntry entries[kSlots];
+    std::size_t count = found(entries);
     char report[kMaxReport];
     if (formatReport(entries, count, report, sizeof report)) {
         std::fputs(report, stdout);

@@ -34,6 +34,9 @@ public:
     void search(const char* requirement);
     void searchAndReport(const char* requirement);
     void printReport() const;
+    // The VMs found, in slot order, each with what the search learnt of it; the
+    // result is how many.
+    std::size_t found(ReportEntry (&entries)[kSlots]) const;
     // The record whose kind's executable is the file that path names; that
     // record adopts path. None when no kind matches or path has no backslash.
     JavaVm* findByExecutable(const char* path);

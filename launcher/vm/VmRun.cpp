@@ -1,6 +1,7 @@
 #include "VmRun.h"
 
 #include "BoundedText.h"
+#include "VmReport.h"
 
 namespace {
 
@@ -114,7 +115,7 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     return true;
 }
 
-int VmRun::finish() noexcept {
+int VmRun::finish(char* version, std::size_t size) noexcept {
     DWORD status = 0;
     if (!GetExitCodeProcess(process_.get(), &status))
         status = 0;
@@ -129,16 +130,18 @@ int VmRun::finish() noexcept {
     job_.reset();
     process_.reset();
 
-    char mark = 'X';
+    char output[kMaxProbeOutput] = {};
+    DWORD read = 0;
     if (output_) {
-        DWORD read = 0;
         SetFilePointer(output_.get(), 0, nullptr, FILE_BEGIN);
-        if (!ReadFile(output_.get(), &mark, 1, &read, nullptr) || read != 1)
-            mark = 'X';
+        if (!ReadFile(output_.get(), output, sizeof output, &read, nullptr))
+            read = 0;
         output_.reset();
         DeleteFileA(outputPath_);
     }
-    return mark == 'T' ? kQualifiedStatus : static_cast<int>(status);
+    if (version != nullptr)
+        probeVersion(output, read, version, size);
+    return read > 0 && output[0] == 'T' ? kQualifiedStatus : static_cast<int>(status);
 }
 
 void waitHandlingMessages(const HANDLE* processes, DWORD count, DWORD milliseconds) noexcept {

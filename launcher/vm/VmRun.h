@@ -16,6 +16,8 @@
 #include "Path.h"
 #include "ScopedHandle.h"
 
+#include <cstddef>
+
 // The exit status with which the probe class accepts a VM.
 constexpr int kQualifiedStatus = 314;
 
@@ -53,8 +55,9 @@ public:
 
     // The run's result: 314 when the VM's first output byte is 'T', else its
     // exit status, 259 while it runs. A contained VM that still runs is ended
-    // with whatever it started. The output file is removed.
-    int finish() noexcept;
+    // with whatever it started. The version the output gives goes into version
+    // when one is given (probeVersion). The output file is removed.
+    int finish(char* version = nullptr, std::size_t size = 0) noexcept;
 
 private:
     UniqueHandle job_;

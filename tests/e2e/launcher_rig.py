@@ -17,6 +17,9 @@ import wineharness as wh
 
 CAPTION = "Kitebay"
 FAKEVM = "tests/standins/fakevm/fakevm.exe"
+# The same without the UTF-8 code page: it reads its command line, environment
+# and working directory in the ANSI code page, as the Java VMs do.
+FAKEVM_ANSI = "tests/standins/fakevm/fakevm-ansi.exe"
 HOLDER = "tests/standins/holder/holder.exe"
 
 # Where a kind is registered (None: found in the Windows directory), the name of
@@ -54,7 +57,12 @@ ONE_VM = "One Java virtual machine was found.\nClick OK to install the applicati
 SEVERAL_VMS = ("Multiple Java virtual machines (VMs) were found.\n"
                "Please select a VM and click OK to install the application.")
 CONFIRM_CANCEL = "This will cancel your installation. Do you really want to cancel?"
-NO_VM_TEXT = "No suitable Java virtual machines were found. Please choose one of the following options:"
+# The no-VM dialog's text when no VM was found, and when none of those found
+# qualifies: the requirement in words, and the list of the VMs found.
+NO_VM_FOUND = ("No Java virtual machine was found. The installation needs %s.\r\n"
+               "Please choose one of the following options:")
+NONE_QUALIFIES = ("The installation needs %s. None of the Java virtual machines found is suitable:\r\n"
+                  "%sPlease choose one of the following options:")
 
 
 def listed(vm):
@@ -177,7 +185,7 @@ class Rig:
         """A stand-in at any Windows path (a VM the user names, a shell handler)."""
         unix = self.s.install(wh.cross(program), win)
         self._installed.append(unix)
-        if config is not None and program == FAKEVM:
+        if config is not None and program in (FAKEVM, FAKEVM_ANSI):
             with open(unix + ".cfg", "w") as f:
                 f.write(config)
         return Vm(kind, win, unix)

@@ -129,6 +129,29 @@ class ListModeTest(rig.LauncherTestCase):
         jdk_run, = self.runs(jdk)
         self.assertEqual(jdk_run["classfile"], folder + "\\QvxVersion.class")
 
+    def test_a_temporary_directory_that_the_ansi_code_page_cannot_spell_and_without_short_name(self):
+        # Wine makes up a short name for every long name, but has none for a path
+        # through the device namespace (\\.\), which stands in here for a volume
+        # without 8.3 names. Code page 1252 cannot spell the omega; the VMs, which
+        # read their command line and environment in it, get "." as their class
+        # path and the class directory as their working directory.
+        greek = "C:\\users\\\u03a9mega\\Temp"
+        os.makedirs(self.s.unix_path(greek), exist_ok=True)
+        for name in ("TEMP", "TMP"):
+            self.s.reg_add("HKCU\\Environment", name, "\\\\.\\" + greek)
+        self.addCleanup(self.s.set_temp_dir, self.rig.temp_win.rstrip("\\"))
+        jdk, jre, jview = (self.rig.install_vm(kind, program=rig.FAKEVM_ANSI).win for kind in (JDK, JRE, JVIEW))
+        self.assertEqual(self.list_mode(), "3\r\nYES %s\r\nYES %s\r\nYES %s\r\n" % (jdk, jre, jview))
+        expected = [('"%s" QvxVersion 1.1:A:A' % jdk, "."), ('"%s" -cp . QvxVersion 1.1:A:A' % jre, "(none)"),
+                    ('"%s" -cp:p . QvxVersion 1.1:A:A' % jview, "(none)")]
+        runs = [self.runs(vm)[0] for vm in (jdk, jre, jview)]
+        self.assertEqual([(run["commandline"], run["classpathvar"]) for run in runs], expected)
+        for run in runs:
+            self.assertRegex(run["cwd"], r"\\radad-[0-9a-f]{8}$")
+            self.assertEqual((run["classfile"], int(run["classsize"]), run["classhash"]),
+                             (".\\QvxVersion.class", len(rig.probe_class()), rig.fnv1a(rig.probe_class())))
+        self.assertEqual(os.listdir(self.s.unix_path(greek)), [])
+
     def test_todays_registrations_follow_the_classic_kinds_newest_version_first_within_each_key(self):
         # Code page 1252 spells neither omega: the launcher reads the home and
         # reports and starts the VM through its UTF-8 code page.
@@ -205,10 +228,12 @@ class ListModeTest(rig.LauncherTestCase):
             other = [self.rig.install_java("C:\\other11").win]
             self.rig.register_values([("HKEY_LOCAL_MACHINE\\Software\\Microsoft\\JDK\\11.0.22.7\\hotspot\\MSI",
                                        "Path", "C:\\other11\\")], view=self.rig.views()[1])
-        per_user = [self.rig.install_java(home).win for home in ("C:\\user20", "C:\\user22")]
+        per_user = [self.rig.install_java(home).win for home in ("C:\\user21", "C:\\user20", "C:\\user22")]
         self.rig.register_values([("HKEY_CURRENT_USER\\Software\\JavaSoft\\JDK\\20", "JavaHome", "C:\\user20"),
                                   ("HKEY_CURRENT_USER\\Software\\Eclipse Adoptium\\JDK\\22\\hotspot\\MSI",
                                    "Path", "C:\\user22\\")])
+        # A home with an environment variable in it, as REG_EXPAND_SZ holds one.
+        self.s.reg_add("HKCU\\Software\\JavaSoft\\JDK\\21", "JavaHome", "%SystemDrive%\\user21", "REG_EXPAND_SZ")
         home = self.rig.install_java("C:\\home").win
         expected = [jdk] + bundled + [javasoft] + vendors + other + per_user + [home]
         report = self.list_mode(env={"JAVA_HOME": "C:\\home"}, exe=launcher)

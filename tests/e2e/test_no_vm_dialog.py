@@ -10,7 +10,7 @@ import payloads as pl
 import wineharness as wh
 from launcher_rig import (CAPTION, IDC_BROWSE_FOLDER, IDC_BROWSE_VM, IDC_DOWNLOAD_ADDRESS, IDC_MESSAGE_TEXT,
                           IDC_OPTION_DOWNLOAD, IDC_OPTION_RUN_VM, IDC_OPTION_SAVE, IDC_SAVE_FOLDER, IDC_VM_PATH,
-                          IDCANCEL, IDOK, JDK, MESSAGE_TEXT_ID, NO_VM_TEXT)
+                          IDCANCEL, IDOK, JDK, JVIEW, MESSAGE_TEXT_ID, NO_VM_FOUND, NONE_QUALIFIES)
 
 OPTION_CONTROLS = (IDC_VM_PATH, IDC_BROWSE_VM, IDC_SAVE_FOLDER, IDC_BROWSE_FOLDER)
 CANNOT_SAVE = "Cannot save file to specified path."
@@ -90,17 +90,27 @@ class NoVmDialogTest(rig.LauncherTestCase):
 
     # -- tests ----------------------------------------------------------------
 
-    def test_it_opens_centred_with_the_download_option_chosen_and_its_address_shown(self):
-        cases = [("no VM installed", None), ("a VM that does not qualify", "status=159\n")]
-        for what, config in cases:
+    def test_it_opens_centred_with_the_download_option_chosen_what_was_found_and_its_address_shown(self):
+        # The requirement's alternative that no VM meets is left out of its words;
+        # a VM whose probe gave no version is listed as such.
+        listed = ("C:\\jdk\\Bin\\java.exe: Java 11.0.2\r\n"
+                  "C:\\windows\\jview.exe: version unknown\r\n")
+        cases = [
+            # what, requirement, (kind, stand-in's configuration) installed, the text
+            ("no VM installed", REQUIREMENT, [], NO_VM_FOUND % "Java 1.1 or later"),
+            ("VMs that do not qualify", "17+:A:A 1.2:A:A",
+             [(JDK, "status=159\noutput=NO\\n11.0.2\n"), (JVIEW, "status=1\n")],
+             NONE_QUALIFIES % ("Java 17 or later", listed)),
+        ]
+        for what, requirement, installed, text in cases:
             with self.subTest(what):
                 self.rig.reset()
-                vm = self.rig.install_vm(JDK, config=config) if config else None
-                process = self.start()
+                vms = [self.rig.install_vm(kind, config=config) for kind, config in installed]
+                process = self.start(self.rig.launcher(pl.shipped_records(requirement, ADDRESS, INSTALLER)))
                 controls = self.controls()
                 expected = [
                     # id, enabled, checked, text
-                    (IDC_MESSAGE_TEXT, True, None, NO_VM_TEXT),
+                    (IDC_MESSAGE_TEXT, True, None, text),
                     (IDC_OPTION_DOWNLOAD, True, 1, "&Download a free Java VM from the following site:"),
                     (IDC_OPTION_RUN_VM, True, 0, "&Run the installation with the VM from this location:"),
                     (IDC_OPTION_SAVE, True, 0, "&Save the application to this location:"),
@@ -119,7 +129,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 hidden = [w for w in self.s.windows("dialog", hidden=True)
                           if w.caption == CAPTION and not w.visible]
                 self.assertEqual(len(hidden), 1)
-                if vm:
+                for vm in vms:
                     self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
                 self.cancel(process)
 
@@ -186,6 +196,24 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.assertEqual(installer["cwd"], folder.rstrip("\\"))
         self.assertEqual((installer["classsize"], installer["classhash"]),
                          (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
+
+    def test_the_named_vms_probe_leaves_the_dialog_answering_and_drops_a_command_meanwhile(self):
+        # The stand-in holds its probe. An OK that came meanwhile would start a
+        # second probe and a second installer once the first had ended.
+        vm = self.rig.install_program("C:\\vm3\\java.exe", program=rig.HOLDER)
+        pl.write(vm.unix + ".status", b"314")
+        pl.write(vm.unix + ".hold", b"")
+        process = self.start()
+        self.choose(IDC_OPTION_RUN_VM)
+        self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.rig.wait_runs(vm, 1)
+        self.assertNotEqual(self.controls()[IDOK].checked, -1, "the dialog does not answer during the probe")
+        self.s.press(CAPTION, IDOK, "dialog")
+        os.remove(vm.unix + ".hold")
+        self.assert_ended_cleanly(process)
+        self.assertEqual([r["commandline"] for r in self.rig.runs(vm)],
+                         ['"%s" QvxVersion %s' % (vm.win, REQUIREMENT), '"%s" setup' % vm.win])
 
     def test_a_run_whose_installer_cannot_be_written_ends_silently(self):
         vm = self.rig.install_program("C:\\vm2\\JAVA.EXE")

@@ -1,7 +1,7 @@
 // What a Java VM is started with, built from any texts: the class tail, the
 // command line and the environment block; the list-mode report; the order of
-// the version names that Java registers under; and the requirement string's
-// alternatives in words.
+// the version names that Java registers under; the requirement string's
+// alternatives in words; and the version read from a VM's output.
 #include "FuzzCheck.h"
 #include "Requirement.h"
 #include "VersionOrder.h"
@@ -107,7 +107,7 @@ void checkEnvironment(const Fields& f, std::size_t size) {
 void checkReport(const Fields& f, std::size_t size) {
     std::vector<ReportEntry> entries;
     for (std::size_t i = 0; i < f.count() && entries.size() < 40; ++i)
-        entries.push_back({(f[i][0] & 1) != 0, f[i]});
+        entries.push_back({(f[i][0] & 1) != 0, f[i], ""});
     std::vector<char> out(size + 1, kUntouched);
     const bool fits = formatReport(entries.data(), entries.size(), out.data(), size);
     FUZZ_CHECK(out[size] == kUntouched);
@@ -171,6 +171,23 @@ void checkRequirement(const char* requirement, std::size_t size) {
     FUZZ_CHECK(*rest == '\0');
 }
 
+// Whatever a VM prints, the version is its whole second line, printable, within
+// its bound, or empty.
+void checkProbeVersion(const char* output, std::size_t length, std::size_t size) {
+    std::vector<char> version(size + 1, kUntouched);
+    const bool found = probeVersion(output, length, version.data(), size);
+    FUZZ_CHECK(version[size] == kUntouched && (found || size == 0 || version[0] == '\0'));
+    if (!found)
+        return;
+    const std::string all(output, length);
+    const std::size_t start = all.find('\n') + 1;
+    const std::size_t end = start + std::strlen(version.data());
+    FUZZ_CHECK(start > 0 && end < length && all.compare(start, end - start, version.data()) == 0 &&
+               (all[end] == '\r' || all[end] == '\n'));
+    for (std::size_t i = start; i < end; ++i)
+        FUZZ_CHECK(all[i] >= ' ' && all[i] <= '~');
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
@@ -185,5 +202,6 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     checkReport(fields, room);
     checkVersions(fields);
     checkRequirement(fields[3], room);
+    checkProbeVersion(reinterpret_cast<const char*>(data + 2), size - 2, room);
     return 0;
 }

@@ -52,7 +52,7 @@ ALLOWED_CLASSES = ({owner for owner, _, _ in ALLOWED_MEMBERS} | ALLOWED_CATCH_TY
 GENERATION_MARKER = "java.awt.event.ActionEvent"
 
 EXPECTED_TEXTS = {"1.1", "1.0", "A", GENERATION_MARKER, "java.vendor", "os.name", "", "YES", "NO",
-                  "1.", "java.specification.version", "0123456789"}
+                  "1.", "java.specification.version", "0123456789", "java.version"}
 EXPECTED_EXIT_STATUSES = {314, 159}
 
 # invokedynamic; every other opcode up to 0xc9 was there from the start.

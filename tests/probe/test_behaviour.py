@@ -160,7 +160,8 @@ class ProbeBehaviour(unittest.TestCase):
         for case, result in zip(cases, self._run_all(cases, extra_options)):
             with self.subTest(case=case.name, options=" ".join(extra_options), args=case.args):
                 expected_status = YES_STATUS if case.answer == "YES" else NO_STATUS
-                self.assertEqual(result.stdout, case.answer + "\n", f"stderr: {result.stderr}")
+                self.assertEqual(result.stdout, case.answer + "\n" + self.machine["java.version"] + "\n",
+                                 f"stderr: {result.stderr}")
                 self.assertEqual(result.returncode, expected_status)
 
     def _machine_cases(self):

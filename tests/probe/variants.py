@@ -52,7 +52,8 @@ VARIANTS = [
             original="catch (Throwable notThere)", replacement="catch (Exception notThere)",
             expected_problem="catches java/lang/Exception"),
     Variant(name="string-concatenation", compiler=ECJ_1_3,
-            original='System.out.println("YES");', replacement='System.out.println("YES" + qualified);',
+            original='System.out.println(qualified ? "YES" : "NO");',
+            replacement='System.out.println((qualified ? "YES" : "NO") + qualified);',
             expected_problem="java/lang/StringBuffer"),
     Variant(name="extra-field", compiler=ECJ_1_3,
             original="public class QvxVersion {", replacement="public class QvxVersion {\n    static int tries;",
@@ -61,7 +62,7 @@ VARIANTS = [
             original="public static void bail(", replacement="static void bail(",
             expected_problem="method bail has access flags 0x0008, expected 0x0009"),
     Variant(name="other-exit-status", compiler=ECJ_1_3,
-            original="System.exit(314);", replacement="System.exit(315);",
+            original="System.exit(qualified ? 314 : 159);", replacement="System.exit(qualified ? 315 : 159);",
             expected_problem="exit status 314 is never pushed"),
 ]
 

@@ -1,11 +1,15 @@
 // A stand-in for a Java VM. Installed as java.exe, jre.exe or jview.exe, it
-// records how it was started and answers as its configuration file says.
+// records how it was started and answers as its configuration file says. Built
+// twice: fakevm with the UTF-8 code page of the project's manifest, and
+// fakevm-ansi without, which reads its command line, environment and working
+// directory in the ANSI code page, as the Java VMs do.
 //
 // Beside the executable (say C:\jdk\bin\java.exe):
 //   java.exe.cfg  read at start, lines KEY=VALUE:
 //     status=N          exit status (default 159)
 //     status:CLASS=N    exit status when started on that class
-//     output=TEXT       written to standard output (default none)
+//     output=TEXT       written to standard output, then a line end; \n in it
+//                       stands for one more (default none)
 //     output:CLASS=TEXT the same, for one class
 //     hang=1            never end (hang:CLASS=1 for one class)
 //     child=1           start a copy of itself that never ends, then go on
@@ -94,7 +98,11 @@ int main(int argc, char** argv) {
     char cwd[MAX_PATH] = {};
     GetCurrentDirectoryA(sizeof cwd, cwd);
     const char* classpathVariable = std::getenv("CLASSPATH");
-    std::string directory = !classPath.empty() ? classPath : std::string(cwd);
+    // As java.exe does: the class path of the command line, else CLASSPATH, else
+    // the working directory. A relative one (".") is left to the system to resolve.
+    std::string directory = !classPath.empty()             ? classPath
+                            : classpathVariable != nullptr ? std::string(classpathVariable)
+                                                           : std::string(cwd);
     if (!directory.empty() && directory.back() != '\\')
         directory += '\\';
     std::string classFile = directory + className + ".class";
@@ -123,6 +131,9 @@ int main(int argc, char** argv) {
     }
     Sleep(static_cast<DWORD>(std::atoi(setting(config, "delay", "0").c_str())));
     std::string output = setting(config, "output:" + className, setting(config, "output", ""));
+    // "\n" in the text stands for a line end, as the probe's two lines need.
+    for (std::size_t at; (at = output.find("\\n")) != std::string::npos;)
+        output.replace(at, 2, "\n");
     if (!output.empty()) {
         std::fputs(output.c_str(), stdout);
         std::fputs("\n", stdout);
