@@ -1,5 +1,6 @@
 // Entry point of the launcher: every run ends in the clean-up and exit code 0,
 // whatever happened on the way.
+#include "LateBound.h"
 #include "LauncherApp.h"
 
 namespace {
@@ -15,11 +16,9 @@ constexpr DWORD kSearchSystemDirectoryOnly = 0x800;
 // update KB2533623 and older systems do not have the call, and start as before.
 void searchDllsInSystemDirectoryOnly() {
     using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-    const FARPROC found =
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
-    if (found != nullptr)
-        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void (*)()>(found))(
-            kSearchSystemDirectoryOnly);
+    const auto call = kernel32Function<SetDefaultDllDirectoriesCall>("SetDefaultDllDirectories");
+    if (call != nullptr)
+        call(kSearchSystemDirectoryOnly);
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "VmRun.h"
 
 #include "BoundedText.h"
+#include "LateBound.h"
 
 namespace {
 
@@ -27,15 +28,9 @@ using DeleteAttributes = void(WINAPI*)(void*);
 // from, say); null where Windows has none (before Vista), and the process then
 // inherits as processes always did. A list of one attribute takes some 48 bytes.
 void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove) {
-    // Cast through the type that matches every function, so that the compiler
-    // does not take the casts for calls of the wrong type.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto initialize = reinterpret_cast<InitializeAttributes>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "InitializeProcThreadAttributeList")));
-    auto update = reinterpret_cast<UpdateAttribute>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "UpdateProcThreadAttribute")));
-    remove = reinterpret_cast<DeleteAttributes>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "DeleteProcThreadAttributeList")));
+    auto initialize = kernel32Function<InitializeAttributes>("InitializeProcThreadAttributeList");
+    auto update = kernel32Function<UpdateAttribute>("UpdateProcThreadAttribute");
+    remove = kernel32Function<DeleteAttributes>("DeleteProcThreadAttributeList");
     SIZE_T size = sizeof storage;
     if (initialize == nullptr || update == nullptr || remove == nullptr ||
         !initialize(storage, 1, 0, &size))
