@@ -3,6 +3,8 @@
 #include "BoundedText.h"
 #include "DialogSupport.h"
 #include "FileSystem.h"
+#include "LaunchLog.h"
+#include "LaunchOptions.h"
 #include "resource.h"
 
 #include <cstdarg>
@@ -38,17 +40,39 @@ LauncherApp& app() {
 }
 
 CException LauncherApp::start(const char* commandTail) {
-    if (commandTail == nullptr || *commandTail == '\0')
-        interactive = 1;
+    LaunchOptions options;
+    const TailKind kind = readCommandTail(commandTail, options);
+    interactive = kind != TailKind::Requirement;
+    quiet = options.quiet;
+    installerArguments = options.installerArguments;
     // A requirement string that does not fit is refused whole: a cut one could
     // accept VMs that the whole one does not.
-    if (commandTail != nullptr && !copyText(requirement, commandTail))
+    if (!interactive && !copyText(requirement, commandTail))
         commandTailTooLong = true;
     LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
-    if (CException failure = makeRunDirectory())
+    if (options.logFile[0] != '\0' && !openLog(options.logFile)) {
+        exitCode = ERROR_INSTALL_LOG_FAILURE;
+        logLine(GetLastError(), "cannot open the log %s", options.logFile);
+        return {};
+    }
+    logLine(0, "started: %s", GetCommandLineA());
+    if (kind == TailKind::Invalid) {
+        exitCode = ERROR_INVALID_COMMAND_LINE;
+        char usage[kMaxText] = {};
+        LoadStringA(instance, IDS_OPTIONS_USAGE, usage, sizeof usage);
+        logLine(0, "an option that radad does not know: %s", usage);
+        if (!quiet)
+            MessageBoxA(nullptr, usage, caption, MB_ICONINFORMATION);
+        return {};
+    }
+    if (CException failure = makeRunDirectory()) {
+        logLine(failure.errorCode, "cannot make a folder for the run");
         return failure;
-    if (CException failure = writeProbeClass())
+    }
+    if (CException failure = writeProbeClass()) {
+        logLine(failure.errorCode, "cannot write the probe class into %s", runDirectory);
         return failure;
+    }
     if (interactive)
         return runInteractive();
     runListMode();
@@ -57,17 +81,49 @@ CException LauncherApp::start(const char* commandTail) {
 
 CException LauncherApp::runInteractive() {
     bool acceptable = false;
-    if (CException failure = readPayload(acceptable))
+    if (CException failure = readPayload(acceptable)) {
+        logLine(failure.errorCode, "cannot read the payload");
         return failure;
+    }
     if (!acceptable) {
-        char text[kMaxText] = {};
-        LoadStringA(instance, IDS_USAGE, text, sizeof text);
-        MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+        exitCode = ERROR_INSTALL_PACKAGE_INVALID;
+        logLine(0, "no acceptable payload: its first records must be CommandLine, URL and the "
+                   "installer class, the texts within 260 bytes");
+        if (!quiet) {
+            char text[kMaxText] = {};
+            LoadStringA(instance, IDS_USAGE, text, sizeof text);
+            MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+        }
         return {};
     }
+    logLine(0, "payload accepted: requirement %s, download address %s, installer %s", requirement,
+            downloadAddress, installerFileName);
+    if (quiet)
+        return runQuietly();
+    // What a dialog that ends in any other way than those below leaves.
+    exitCode = ERROR_INSTALL_USEREXIT;
     ComApartment apartment;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc, 0);
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc,
+                        0) == -1)
+        return CException(GetLastError());
     return heldFailure;
+}
+
+CException LauncherApp::runQuietly() {
+    vmList.search(requirement);
+    JavaVm* chosen = vmList.preselected();
+    if (chosen == nullptr) {
+        exitCode = kExitNoQualifyingVm;
+        logLine(0, "no Java VM qualifies for %s", requirement);
+    } else {
+        runInstaller(nullptr, *chosen);
+    }
+    return heldFailure;
+}
+
+void LauncherApp::userCancelled() {
+    exitCode = ERROR_INSTALL_USEREXIT;
+    logLine(0, "the user cancelled the installation");
 }
 
 void LauncherApp::runListMode() {
@@ -105,27 +161,31 @@ CException LauncherApp::readPayload(bool& acceptable) {
 }
 
 CException LauncherApp::makeRunDirectory() {
-    // Another launcher started at the same moment, or a folder planted under a
-    // name one could guess, makes CreateDirectoryA fail: then the next name.
     char tempDirectory[kMaxPath] = {};
     getTempDirectory(tempDirectory);
+    // Another launcher started at the same moment, or a folder planted under a
+    // name one could guess, makes CreateDirectoryA fail: then the next name.
+    DWORD error = ERROR_ALREADY_EXISTS;
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 69069 + 1) {
+    for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS;
+         ++attempt, seed = seed * 69069 + 1) {
         char name[] = "radad-00000000";
         for (int digit = 0; digit < 8; ++digit)
             name[6 + digit] = "0123456789abcdef"[(seed >> (28 - 4 * digit)) & 0xF];
         if (!copyText(runDirectory, tempDirectory) || !joinPath(runDirectory, name) ||
-            !ensureTrailingBackslash(runDirectory))
-            return CException(ERROR_FILENAME_EXCED_RANGE);
-        if (CreateDirectoryA(runDirectory, nullptr)) {
-            runDirectoryMade = true;
-            return {};
+            !ensureTrailingBackslash(runDirectory)) {
+            error = ERROR_FILENAME_EXCED_RANGE;
+            break;
         }
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            return CException(error);
+        error = CreateDirectoryA(runDirectory, nullptr) ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_FILE_EXISTS)
+            error = ERROR_ALREADY_EXISTS;
     }
-    return CException(ERROR_ALREADY_EXISTS);
+    if (error != ERROR_SUCCESS)
+        return CException(error);
+    runDirectoryMade = true;
+    logLine(0, "the run's folder is %s", runDirectory);
+    return {};
 }
 
 bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
@@ -179,7 +239,7 @@ int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
     return MessageBoxA(owner, message, caption, type);
 }
 
-void LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
+bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
@@ -188,21 +248,36 @@ void LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
     // A failure leaves the wait cursor counted: the run ends with it.
     if (CException failure = payload.extractAll(runDirectory, 0)) {
+        logLine(failure.errorCode, "cannot write the payload's files into %s", runDirectory);
         heldFailure = failure;
-        return;
+        return true;
     }
     ShowCursor(FALSE);
 
-    // The installer takes as long as its user does, and needs its files until it
-    // ends: the dialogs step aside, and the clean-up waits for it.
     VmRun run;
-    if (vm.startClass(run, runDirectory, className, nullptr, kOutputFileName, false)) {
-        // Once the dialog is hidden the launcher is no longer in the foreground;
-        // the installer's first window may come to the front all the same.
-        AllowSetForegroundWindow(GetProcessId(run.process()));
-        ShowWindow(owner, SW_HIDE);
-        HANDLE process = run.process();
-        waitHandlingMessages(&process, 1, INFINITE);
-        run.finish();
+    run.shareOutput(logFile());
+    // What a command line too long for its buffer fails with, as CreateProcess would.
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    const bool started =
+        vm.startClass(run, runDirectory, className, installerArguments, kOutputFileName, false);
+    const DWORD error = GetLastError();
+    if (!started) {
+        exitCode = ERROR_INSTALL_FAILURE;
+        logLine(error, "cannot start the installer under %s", vm.path);
+        return false;
     }
+    // The installer takes as long as its user does, and needs its files until it
+    // ends: the dialogs step aside, and the clean-up waits for it. Once the dialog
+    // is hidden the launcher is no longer in the foreground; the installer's first
+    // window may come to the front all the same.
+    AllowSetForegroundWindow(GetProcessId(run.process()));
+    ShowWindow(owner, SW_HIDE);
+    HANDLE process = run.process();
+    waitHandlingMessages(&process, 1, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process, &status);
+    exitCode = status;
+    logLine(0, "the installer ended with exit code %lu", exitCode);
+    run.finish();
+    return true;
 }

@@ -1,6 +1,7 @@
-// Entry point of the launcher: every run ends in the clean-up and exit code 0,
-// whatever happened on the way.
+// Entry point of the launcher: every run ends in the clean-up and an exit code
+// that says how it ended, whatever happened on the way.
 #include "LateBound.h"
+#include "LaunchLog.h"
 #include "LauncherApp.h"
 
 namespace {
@@ -28,8 +29,12 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int) {
     LauncherApp& launcher = app();
     launcher.instance = instance;
     // A failure that nothing on the way handled ends the run here, without a
-    // message.
-    static_cast<void>(launcher.start(commandTail));
+    // message: radad itself failed.
+    if (launcher.start(commandTail))
+        launcher.exitCode = ERROR_INSTALL_FAILURE;
     launcher.cleanUp();
-    return 0;
+    // List mode's output stays what it always was.
+    if (launcher.interactive)
+        sayLastLineOnStandardError();
+    return static_cast<int>(launcher.exitCode);
 }

@@ -31,3 +31,4 @@
 #define IDS_NO_VM_AT_PATH 12
 #define IDS_SAVED 13
 #define IDS_NO_SAVE_FOLDER 14
+#define IDS_OPTIONS_USAGE 17

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "LateBound.h"
+#include "LaunchLog.h"
 
 namespace {
 
@@ -60,18 +61,20 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
     // Shared for deletion only: no other program reads or writes it meanwhile, but
     // it can be removed after the run even while a VM that hangs still holds it.
-    if (copyText(outputPath_, outputDirectory) && joinPath(outputPath_, outputName))
+    if (sharedOutput_ == nullptr && copyText(outputPath_, outputDirectory) &&
+        joinPath(outputPath_, outputName))
         output_.reset(CreateFileA(outputPath_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
                                   &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 
     StartupInfoEx startup = {};
     startup.startup.cb = sizeof startup.startup;
     startup.startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.startup.hStdOutput = output_ ? output_.get() : nullptr;
+    startup.startup.hStdOutput = output_ ? output_.get() : sharedOutput_;
+    startup.startup.hStdError = sharedOutput_;
     DWORD flags = DETACHED_PROCESS;
     void* storage[16] = {};
     DeleteAttributes removeAttributes = nullptr;
-    if (output_) {
+    if (startup.startup.hStdOutput != nullptr) {
         startup.attributes = inheritOnly(&startup.startup.hStdOutput, storage, removeAttributes);
         if (startup.attributes != nullptr) {
             startup.startup.cb = sizeof startup;
@@ -85,21 +88,25 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
         flags |= CREATE_SUSPENDED;
     }
     PROCESS_INFORMATION started = {};
-    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, output_ ? TRUE : FALSE,
-                                  flags, const_cast<char*>(environment), workingDirectory,
-                                  &startup.startup, &started);
+    BOOL created = CreateProcessA(
+        nullptr, commandLine, nullptr, nullptr, startup.startup.hStdOutput != nullptr, flags,
+        const_cast<char*>(environment), workingDirectory, &startup.startup, &started);
+    const DWORD error = GetLastError();
     if (startup.attributes != nullptr)
         removeAttributes(startup.attributes);
     if (!created) {
+        logLine(error, "cannot start %s", commandLine);
         job_.reset();
         if (output_) {
             output_.reset();
             DeleteFileA(outputPath_);
         }
+        SetLastError(error);
         return false;
     }
     process_.reset(started.hProcess);
     UniqueHandle thread(started.hThread);
+    logLine(0, "started process %lu: %s", started.dwProcessId, commandLine);
     // Windows 7 puts no process into a second job: a launcher that runs in a job
     // of someone else's has its probes ended one by one instead.
     if (job_ && !AssignProcessToJobObject(job_.get(), process_.get()))

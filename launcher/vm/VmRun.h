@@ -44,6 +44,10 @@ public:
     bool start(char* commandLine, const char* environment, const char* workingDirectory,
                const char* outputDirectory, const char* outputName, bool contained) noexcept;
 
+    // The standard output and error of the next run go to file (the log),
+    // instead of a file of the run's own.
+    void shareOutput(HANDLE file) { sharedOutput_ = file; }
+
     HANDLE process() const { return process_.get(); }
 
     // True when the VM has ended within milliseconds.
@@ -60,6 +64,7 @@ private:
     UniqueHandle job_;
     UniqueHandle process_;
     UniqueFileHandle output_;
+    HANDLE sharedOutput_ = nullptr;
     char outputPath_[kMaxPath] = {};
     bool contained_ = false;
 };
