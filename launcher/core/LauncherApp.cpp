@@ -266,17 +266,13 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
         logLine(error, "cannot start the installer under %s", vm.path);
         return false;
     }
-    // The installer takes as long as its user does, and needs its files until it
-    // ends: the dialogs step aside, and the clean-up waits for it. Once the dialog
-    // is hidden the launcher is no longer in the foreground; the installer's first
-    // window may come to the front all the same.
+    // The installer takes as long as its user does, and needs its files until
+    // the last process of its job ends: the dialogs step aside, and the clean-up
+    // waits for it. Once the dialog is hidden the launcher is no longer in the
+    // foreground; the installer's first window may come to the front all the same.
     AllowSetForegroundWindow(GetProcessId(run.process()));
     ShowWindow(owner, SW_HIDE);
-    HANDLE process = run.process();
-    waitHandlingMessages(&process, 1, INFINITE);
-    DWORD status = 0;
-    GetExitCodeProcess(process, &status);
-    exitCode = status;
+    exitCode = run.waitForJob();
     logLine(0, "the installer ended with exit code %lu", exitCode);
     run.finish();
     return true;

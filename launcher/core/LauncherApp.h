@@ -57,12 +57,12 @@ public:
     int showMessage(HWND owner, UINT stringId, UINT type, ...);
 
     // Writes the payload into the run's folder, starts the installer class under
-    // vm, hides owner and waits for the installer's VM to end, handling the
-    // thread's messages meanwhile; exitCode becomes the VM's own. Called from the
-    // dialogs, which cannot return a failure: when the payload cannot be written
-    // the installer is not started, and the failure is held for whoever opened
-    // the dialogs. False when the VM cannot be started: the run then ends with
-    // ERROR_INSTALL_FAILURE.
+    // vm, hides owner and waits until the last process of the installer's job
+    // has ended, handling the thread's messages meanwhile; exitCode becomes the
+    // installer VM's own. Called from the dialogs, which cannot return a failure:
+    // when the payload cannot be written the installer is not started, and the
+    // failure is held for whoever opened the dialogs. False when the VM cannot be
+    // started: the run then ends with ERROR_INSTALL_FAILURE.
     bool runInstaller(HWND owner, JavaVm& vm);
 
     HINSTANCE instance = nullptr;

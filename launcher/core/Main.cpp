@@ -26,6 +26,10 @@ void searchDllsInSystemDirectoryOnly() {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int) {
     searchDllsInSystemDirectoryOnly();
+    // No box from Windows itself while the launcher and its probes look for VMs:
+    // a PATH element on a card reader without its card, a registered VM that
+    // lacks a DLL or crashes. The probes inherit the mode; the installer does not.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     LauncherApp& launcher = app();
     launcher.instance = instance;
     // A failure that nothing on the way handled ends the run here, without a

@@ -8,6 +8,10 @@ namespace {
 
 // How long a VM that was ended is given to let go of its output file.
 constexpr DWORD kEndingTimeoutMs = 5000;
+// How often the installer's job is asked whether a process of it still runs.
+constexpr DWORD kJobPollMs = 200;
+// The limit of Windows Vista that the headers for Windows XP do not define.
+constexpr DWORD kDieOnUnhandledException = 0x00000400;
 
 // The attribute list of CreateProcess came with Windows Vista. Its calls are
 // looked up at run time and declared here, since the headers show them only to
@@ -42,11 +46,10 @@ void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove
     return nullptr;
 }
 
-// A job that ends every process in it when its last handle closes.
-HANDLE createEndingJob() {
+HANDLE createJob(DWORD limitFlags) {
     UniqueHandle job(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags = limitFlags;
     if (!job || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                          sizeof limits))
         return nullptr;
@@ -71,7 +74,11 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     startup.startup.dwFlags = STARTF_USESTDHANDLES;
     startup.startup.hStdOutput = output_ ? output_.get() : sharedOutput_;
     startup.startup.hStdError = sharedOutput_;
-    DWORD flags = DETACHED_PROCESS;
+    // Every VM starts suspended, so that it is in its job before it can start
+    // anything of its own. The error mode that the launcher set for itself (no
+    // box for a drive without its disk, nor for a crash) is inherited by the
+    // probes; the installer gets Windows' own, so that its errors show as usual.
+    DWORD flags = DETACHED_PROCESS | CREATE_SUSPENDED | (contained ? 0 : CREATE_DEFAULT_ERROR_MODE);
     void* storage[16] = {};
     DeleteAttributes removeAttributes = nullptr;
     if (startup.startup.hStdOutput != nullptr) {
@@ -81,12 +88,8 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
             flags |= kExtendedStartupInfoPresent;
         }
     }
-    // A probe starts suspended, so that it is in its job before it can start
-    // anything of its own.
-    if (contained) {
-        job_.reset(createEndingJob());
-        flags |= CREATE_SUSPENDED;
-    }
+    job_.reset(createJob(contained ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | kDieOnUnhandledException
+                                   : JOB_OBJECT_LIMIT_BREAKAWAY_OK));
     PROCESS_INFORMATION started = {};
     BOOL created = CreateProcessA(
         nullptr, commandLine, nullptr, nullptr, startup.startup.hStdOutput != nullptr, flags,
@@ -108,12 +111,27 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     UniqueHandle thread(started.hThread);
     logLine(0, "started process %lu: %s", started.dwProcessId, commandLine);
     // Windows 7 puts no process into a second job: a launcher that runs in a job
-    // of someone else's has its probes ended one by one instead.
+    // of someone else's has its probes ended one by one instead, and waits for
+    // its installer's VM alone.
     if (job_ && !AssignProcessToJobObject(job_.get(), process_.get()))
         job_.reset();
-    if (contained)
-        ResumeThread(thread.get());
+    ResumeThread(thread.get());
     return true;
+}
+
+DWORD VmRun::waitForJob() const noexcept {
+    HANDLE process = process_.get();
+    waitHandlingMessages(&process, 1, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process, &status);
+    // A job is signalled by no end of its processes: it is asked how many remain.
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
+    while (job_ &&
+           QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting,
+                                     sizeof accounting, nullptr) &&
+           accounting.ActiveProcesses > 0)
+        waitHandlingMessages(nullptr, 0, kJobPollMs);
+    return status;
 }
 
 int VmRun::finish() noexcept {

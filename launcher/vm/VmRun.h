@@ -6,9 +6,12 @@
 //
 // A contained run (a probe) lives in a job object of its own that ends every
 // process in it when the run is finished before the VM has ended, and when the
-// launcher ends, however it ends. A free run (the installer) belongs to no job
-// of the launcher. Either VM inherits no handle but the file that takes its
-// standard output.
+// launcher ends, however it ends; and a process of it that crashes ends at
+// once, without Windows' error box. A free run (the installer) lives in a job
+// that ends nothing, only counts its processes, so that the launcher can wait
+// for the last of them; they may leave it, and they get Windows' own error
+// boxes back. Either VM inherits no handle but the file that takes its standard
+// output.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -49,6 +52,11 @@ public:
     void shareOutput(HANDLE file) { sharedOutput_ = file; }
 
     HANDLE process() const { return process_.get(); }
+
+    // Waits, handling the thread's messages, until the VM has ended and then
+    // until the last process of its job has; without a job, for the VM alone.
+    // Returns the VM's exit status.
+    DWORD waitForJob() const noexcept;
 
     // True when the VM has ended within milliseconds.
     bool wait(DWORD milliseconds) const noexcept {
