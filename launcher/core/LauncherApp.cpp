@@ -14,6 +14,9 @@ namespace {
 
 LauncherApp theApp;
 
+// Where the installer's VM finds the launcher that the user started.
+constexpr char kLauncherVariable[] = "RADAD_LAUNCHER";
+
 // The folder browser and ShellExecuteA of the no-VM dialog want COM on the
 // calling thread, the browser in a single-threaded apartment. A thread that
 // cannot have it still shows the dialogs: the shell then makes do without.
@@ -40,6 +43,9 @@ LauncherApp& app() {
 }
 
 CException LauncherApp::start(const char* commandTail) {
+    // One inherited from an installer that started this launcher is not for the
+    // probes to see.
+    SetEnvironmentVariableA(kLauncherVariable, nullptr);
     LaunchOptions options;
     const TailKind kind = readCommandTail(commandTail, options);
     interactive = kind != TailKind::Requirement;
@@ -254,6 +260,11 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     }
     ShowCursor(FALSE);
 
+    // The installer learns where the launcher the user started lies (its other
+    // files are often beside it); a probe never sees the variable.
+    char self[kMaxPath] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    SetEnvironmentVariableA(kLauncherVariable, self);
     VmRun run;
     run.shareOutput(logFile());
     // What a command line too long for its buffer fails with, as CreateProcess would.
@@ -261,6 +272,7 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     const bool started =
         vm.startClass(run, runDirectory, className, installerArguments, kOutputFileName, false);
     const DWORD error = GetLastError();
+    SetEnvironmentVariableA(kLauncherVariable, nullptr);
     if (!started) {
         exitCode = ERROR_INSTALL_FAILURE;
         logLine(error, "cannot start the installer under %s", vm.path);
