@@ -121,8 +121,8 @@ CException LauncherApp::runQuietly() {
     if (chosen == nullptr) {
         exitCode = kExitNoQualifyingVm;
         logLine(0, "no Java VM qualifies for %s", requirement);
-    } else {
-        runInstaller(nullptr, *chosen);
+    } else if (!runInstaller(nullptr, *chosen)) {
+        exitCode = ERROR_INSTALL_FAILURE;
     }
     return heldFailure;
 }
@@ -274,8 +274,11 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     const DWORD error = GetLastError();
     SetEnvironmentVariableA(kLauncherVariable, nullptr);
     if (!started) {
-        exitCode = ERROR_INSTALL_FAILURE;
-        logLine(error, "cannot start the installer under %s", vm.path);
+        char description[600];
+        describeError(error, description, sizeof description);
+        logLine(0, "cannot start the installer under %s (%s)", vm.path, description);
+        if (!quiet)
+            showMessage(owner, IDS_CANNOT_START_VM, MB_ICONWARNING, vm.path, description);
         return false;
     }
     // The installer takes as long as its user does, and needs its files until

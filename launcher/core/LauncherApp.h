@@ -62,7 +62,7 @@ public:
     // installer VM's own. Called from the dialogs, which cannot return a failure:
     // when the payload cannot be written the installer is not started, and the
     // failure is held for whoever opened the dialogs. False when the VM cannot be
-    // started: the run then ends with ERROR_INSTALL_FAILURE.
+    // started: the user was told (unless quiet), and may choose another.
     bool runInstaller(HWND owner, JavaVm& vm);
 
     HINSTANCE instance = nullptr;

@@ -43,8 +43,7 @@ bool runWithGivenVm(HWND dialog) {
         launcher.showMessage(dialog, IDS_NOT_A_VM, MB_ICONINFORMATION);
         return false;
     }
-    launcher.runInstaller(dialog, *vm);
-    return true;
+    return launcher.runInstaller(dialog, *vm);
 }
 
 // The failure box has no owner: the dialog stays enabled while it is open.

@@ -66,8 +66,9 @@ void chooseSelectedVm(HWND dialog) {
     JavaVm* vm = app().vmList.slot(static_cast<std::size_t>(slot));
     if (vm == nullptr)
         return;
-    app().runInstaller(dialog, *vm);
-    EndDialog(dialog, 1);
+    // A VM that cannot be started leaves the choice to the user again.
+    if (app().runInstaller(dialog, *vm))
+        EndDialog(dialog, 1);
 }
 
 void confirmCancel(HWND dialog) {
