@@ -17,6 +17,7 @@ bool readRegistryString(HKEY root, const char* subkey, const char* valueName, ch
 // for along OpenFile's search order.
 bool fileExists(const char* path);
 
-// The platform's temporary directory, with its trailing backslash. The buffer
+// The platform's temporary directory (GetTempPath2A where Windows has it), with
+// its trailing backslash. The buffer
 // keeps what it held when the platform does not answer.
 void getTempDirectory(char (&buffer)[kMaxPath]);

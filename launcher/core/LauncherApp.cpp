@@ -5,6 +5,7 @@
 #include "FileSystem.h"
 #include "LaunchLog.h"
 #include "LaunchOptions.h"
+#include "RunFolder.h"
 #include "resource.h"
 
 #include <cstdarg>
@@ -169,6 +170,9 @@ CException LauncherApp::readPayload(bool& acceptable) {
 CException LauncherApp::makeRunDirectory() {
     char tempDirectory[kMaxPath] = {};
     getTempDirectory(tempDirectory);
+    SECURITY_ATTRIBUTES security = {sizeof security, runFolderSecurity(), FALSE};
+    if (security.lpSecurityDescriptor == nullptr)
+        return CException(GetLastError());
     // Another launcher started at the same moment, or a folder planted under a
     // name one could guess, makes CreateDirectoryA fail: then the next name.
     DWORD error = ERROR_ALREADY_EXISTS;
@@ -183,10 +187,11 @@ CException LauncherApp::makeRunDirectory() {
             error = ERROR_FILENAME_EXCED_RANGE;
             break;
         }
-        error = CreateDirectoryA(runDirectory, nullptr) ? ERROR_SUCCESS : GetLastError();
+        error = CreateDirectoryA(runDirectory, &security) ? ERROR_SUCCESS : GetLastError();
         if (error == ERROR_FILE_EXISTS)
             error = ERROR_ALREADY_EXISTS;
     }
+    LocalFree(security.lpSecurityDescriptor);
     if (error != ERROR_SUCCESS)
         return CException(error);
     runDirectoryMade = true;
