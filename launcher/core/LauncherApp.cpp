@@ -10,6 +10,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -170,6 +171,7 @@ CException LauncherApp::readPayload(bool& acceptable) {
 CException LauncherApp::makeRunDirectory() {
     char tempDirectory[kMaxPath] = {};
     getTempDirectory(tempDirectory);
+    removeLeftRunFolders(tempDirectory);
     SECURITY_ATTRIBUTES security = {sizeof security, runFolderSecurity(), FALSE};
     if (security.lpSecurityDescriptor == nullptr)
         return CException(GetLastError());
@@ -179,9 +181,8 @@ CException LauncherApp::makeRunDirectory() {
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
     for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS;
          ++attempt, seed = seed * 69069 + 1) {
-        char name[] = "radad-00000000";
-        for (int digit = 0; digit < 8; ++digit)
-            name[6 + digit] = "0123456789abcdef"[(seed >> (28 - 4 * digit)) & 0xF];
+        char name[kRunFolderNameSize];
+        runFolderName(seed, name);
         if (!copyText(runDirectory, tempDirectory) || !joinPath(runDirectory, name) ||
             !ensureTrailingBackslash(runDirectory)) {
             error = ERROR_FILENAME_EXCED_RANGE;
@@ -195,8 +196,28 @@ CException LauncherApp::makeRunDirectory() {
     if (error != ERROR_SUCCESS)
         return CException(error);
     runDirectoryMade = true;
+    // Handed to the installer's VM alone (the probes get no inheritable handle
+    // but their output on every Windows with handle lists).
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    char path[kMaxPath];
+    if (!lockPath(path))
+        return CException(ERROR_FILENAME_EXCED_RANGE);
+    lock.reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!lock)
+        return CException(GetLastError());
     logLine(0, "the run's folder is %s", runDirectory);
     return {};
+}
+
+bool LauncherApp::lockPath(char (&out)[kMaxPath]) const {
+    return copyText(out, runDirectory) && joinPath(out, kLockFileName);
+}
+
+void LauncherApp::nameInLock(const char* fileName) {
+    DWORD written = 0;
+    WriteFile(lock.get(), fileName, static_cast<DWORD>(std::strlen(fileName) + 1), &written,
+              nullptr);
 }
 
 bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
@@ -220,6 +241,7 @@ CException LauncherApp::writeProbeClass() {
     if (CException failure = file.createForWriting(path))
         return failure;
     probeClassWritten = true;
+    nameInLock("QvxVersion.class");
     return file.write(bytes, size);
 }
 
@@ -233,10 +255,16 @@ void LauncherApp::cleanUp() {
     payload.deleteAll(runDirectory, 0);
     payload.closeFile();
     deleteProbeClass();
-    // Only an empty folder is removed: files an installer wrote into its working
-    // directory stay where it put them.
-    if (runDirectoryMade)
+    // The lock goes last, so that a launcher ended on the way leaves a folder that
+    // a later one recognises as left behind. Only an empty folder is removed:
+    // files an installer wrote into its working directory stay where it put them.
+    if (runDirectoryMade) {
+        lock.reset();
+        char path[kMaxPath];
+        if (lockPath(path))
+            DeleteFileA(path);
         RemoveDirectoryA(runDirectory);
+    }
 }
 
 int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
@@ -257,6 +285,8 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
 
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    for (std::size_t slot = 0; PayloadRecord* record = payload.record(slot); ++slot)
+        nameInLock(record->name);
     // A failure leaves the wait cursor counted: the run ends with it.
     if (CException failure = payload.extractAll(runDirectory, 0)) {
         logLine(failure.errorCode, "cannot write the payload's files into %s", runDirectory);
@@ -271,7 +301,9 @@ bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     GetModuleFileNameA(nullptr, self, sizeof self);
     SetEnvironmentVariableA(kLauncherVariable, self);
     VmRun run;
-    run.shareOutput(logFile());
+    // While the installer runs, it holds the lock too: a launcher ended by force
+    // leaves a folder that its installer still uses.
+    run.inheritAlso(logFile(), lock.get());
     // What a command line too long for its buffer fails with, as CreateProcess would.
     SetLastError(ERROR_FILENAME_EXCED_RANGE);
     const bool started =

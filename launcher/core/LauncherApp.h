@@ -12,6 +12,7 @@
 #include "CException.h"
 #include "Path.h"
 #include "Payload.h"
+#include "ScopedHandle.h"
 #include "VmList.h"
 #include "WindowsApi.h"
 
@@ -51,6 +52,10 @@ public:
     CException writeProbeClass();
     void deleteProbeClass();
     bool probeClassPath(char (&out)[kMaxPath]) const;
+    bool lockPath(char (&out)[kMaxPath]) const;
+    // Names a file about to be written into the run's folder, for a later
+    // launcher to remove should this one be ended before it does.
+    void nameInLock(const char* fileName);
 
     // Loads string id, formats it with the arguments and shows it in a message
     // box under the caption. Returns the box's answer.
@@ -86,6 +91,9 @@ public:
 private:
     // runInstaller's failure, for runInteractive to return once the dialogs are gone.
     CException heldFailure;
+    // Held without delete sharing while the launcher runs: a later launcher
+    // takes a folder whose lock it can delete for one left behind.
+    UniqueFileHandle lock;
     bool probeClassWritten = false;
     bool runDirectoryMade = false;
     bool commandTailTooLong = false;

@@ -4,6 +4,8 @@
 #include "LateBound.h"
 #include "LaunchLog.h"
 
+#include <initializer_list>
+
 namespace {
 
 // How long a VM that was ended is given to let go of its output file.
@@ -28,11 +30,12 @@ using InitializeAttributes = BOOL(WINAPI*)(void*, DWORD, DWORD, SIZE_T*);
 using UpdateAttribute = BOOL(WINAPI*)(void*, DWORD, DWORD_PTR, void*, SIZE_T, void*, SIZE_T*);
 using DeleteAttributes = void(WINAPI*)(void*);
 
-// An attribute list in storage that lets a new process inherit *handle and no
-// other inheritable handle of the launcher (the pipe a script reads the report
-// from, say); null where Windows has none (before Vista), and the process then
-// inherits as processes always did. A list of one attribute takes some 48 bytes.
-void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove) {
+// An attribute list in storage that lets a new process inherit the count
+// handles and no other inheritable handle of the launcher (the pipe a script
+// reads the report from, say); null where Windows has none (before Vista), and
+// the process then inherits as processes always did. A list of one attribute
+// takes some 48 bytes.
+void* inheritOnly(HANDLE* handles, DWORD count, void* (&storage)[16], DeleteAttributes& remove) {
     auto initialize = kernel32Function<InitializeAttributes>("InitializeProcThreadAttributeList");
     auto update = kernel32Function<UpdateAttribute>("UpdateProcThreadAttribute");
     remove = kernel32Function<DeleteAttributes>("DeleteProcThreadAttributeList");
@@ -40,7 +43,8 @@ void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove
     if (initialize == nullptr || update == nullptr || remove == nullptr ||
         !initialize(storage, 1, 0, &size))
         return nullptr;
-    if (update(storage, 0, kHandleListAttribute, handle, sizeof *handle, nullptr, nullptr))
+    if (update(storage, 0, kHandleListAttribute, handles, count * sizeof *handles, nullptr,
+               nullptr))
         return storage;
     remove(storage);
     return nullptr;
@@ -62,12 +66,15 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
                   const char* outputDirectory, const char* outputName, bool contained) noexcept {
     contained_ = contained;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    // Shared for deletion only: no other program reads or writes it meanwhile, but
-    // it can be removed after the run even while a VM that hangs still holds it.
-    if (sharedOutput_ == nullptr && copyText(outputPath_, outputDirectory) &&
-        joinPath(outputPath_, outputName))
-        output_.reset(CreateFileA(outputPath_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
-                                  &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // No other program reads or writes it meanwhile. It goes when its last handle
+    // closes: after the run, or once a VM that hangs has ended too, also when the
+    // launcher itself is ended by force.
+    char outputPath[kMaxPath];
+    if (sharedOutput_ == nullptr && copyText(outputPath, outputDirectory) &&
+        joinPath(outputPath, outputName))
+        output_.reset(CreateFileA(outputPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                                  &inheritable, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 
     StartupInfoEx startup = {};
     startup.startup.cb = sizeof startup.startup;
@@ -79,10 +86,15 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     // box for a drive without its disk, nor for a crash) is inherited by the
     // probes; the installer gets Windows' own, so that its errors show as usual.
     DWORD flags = DETACHED_PROCESS | CREATE_SUSPENDED | (contained ? 0 : CREATE_DEFAULT_ERROR_MODE);
+    HANDLE inherited[2];
+    DWORD count = 0;
+    for (HANDLE handle : {startup.startup.hStdOutput, kept_})
+        if (handle != nullptr)
+            inherited[count++] = handle;
     void* storage[16] = {};
     DeleteAttributes removeAttributes = nullptr;
-    if (startup.startup.hStdOutput != nullptr) {
-        startup.attributes = inheritOnly(&startup.startup.hStdOutput, storage, removeAttributes);
+    if (count != 0) {
+        startup.attributes = inheritOnly(inherited, count, storage, removeAttributes);
         if (startup.attributes != nullptr) {
             startup.startup.cb = sizeof startup;
             flags |= kExtendedStartupInfoPresent;
@@ -91,19 +103,16 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
     job_.reset(createJob(contained ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | kDieOnUnhandledException
                                    : JOB_OBJECT_LIMIT_BREAKAWAY_OK));
     PROCESS_INFORMATION started = {};
-    BOOL created = CreateProcessA(
-        nullptr, commandLine, nullptr, nullptr, startup.startup.hStdOutput != nullptr, flags,
-        const_cast<char*>(environment), workingDirectory, &startup.startup, &started);
+    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, count != 0, flags,
+                                  const_cast<char*>(environment), workingDirectory,
+                                  &startup.startup, &started);
     const DWORD error = GetLastError();
     if (startup.attributes != nullptr)
         removeAttributes(startup.attributes);
     if (!created) {
         logLine(error, "cannot start %s", commandLine);
         job_.reset();
-        if (output_) {
-            output_.reset();
-            DeleteFileA(outputPath_);
-        }
+        output_.reset();
         SetLastError(error);
         return false;
     }
@@ -156,7 +165,6 @@ int VmRun::finish() noexcept {
         if (!ReadFile(output_.get(), &mark, 1, &read, nullptr) || read != 1)
             mark = 'X';
         output_.reset();
-        DeleteFileA(outputPath_);
     }
     return mark == 'T' ? kQualifiedStatus : static_cast<int>(status);
 }

@@ -11,7 +11,7 @@
 // that ends nothing, only counts its processes, so that the launcher can wait
 // for the last of them; they may leave it, and they get Windows' own error
 // boxes back. Either VM inherits no handle but the file that takes its standard
-// output.
+// output, and the installer the run folder's lock.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -47,9 +47,13 @@ public:
     bool start(char* commandLine, const char* environment, const char* workingDirectory,
                const char* outputDirectory, const char* outputName, bool contained) noexcept;
 
-    // The standard output and error of the next run go to file (the log),
-    // instead of a file of the run's own.
-    void shareOutput(HANDLE file) { sharedOutput_ = file; }
+    // What the next run inherits besides its output: output, when not null (the
+    // log), takes its standard output and error instead of a file of the run's
+    // own; kept, when not null (the run folder's lock), is inherited as it is.
+    void inheritAlso(HANDLE output, HANDLE kept) {
+        sharedOutput_ = output;
+        kept_ = kept;
+    }
 
     HANDLE process() const { return process_.get(); }
 
@@ -73,6 +77,6 @@ private:
     UniqueHandle process_;
     UniqueFileHandle output_;
     HANDLE sharedOutput_ = nullptr;
-    char outputPath_[kMaxPath] = {};
+    HANDLE kept_ = nullptr;
     bool contained_ = false;
 };
