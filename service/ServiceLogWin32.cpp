@@ -3,6 +3,7 @@
 
 #include "ImagePath.h"
 #include "ServiceConfig.h"
+#include "win32/SystemMessage.h"
 
 #include <cstring>
 
@@ -84,13 +85,8 @@ void ServiceLog::appendError(LogLine& line, DWORD error) {
     line.text(" (error ").number(error);
     // A message in UTF-8 takes two bytes for each letter of most alphabets.
     char message[512];
-    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, error, 0, message, sizeof message, nullptr);
-    while (length > 0 && (message[length - 1] == '\r' || message[length - 1] == '\n' ||
-                          message[length - 1] == ' '))
-        --length;
-    message[length] = '\0';
-    if (length != 0)
+    systemMessage(error, message, sizeof message);
+    if (message[0] != '\0')
         line.text(": ").text(message);
     line.text(")");
 }

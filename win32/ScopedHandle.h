@@ -63,6 +63,12 @@ struct FileHandleTraits {
     static void close(Handle handle) { CloseHandle(handle); }
 };
 
+struct FindHandleTraits {
+    using Handle = HANDLE;
+    static Handle empty() { return INVALID_HANDLE_VALUE; }
+    static void close(Handle handle) { FindClose(handle); }
+};
+
 struct RegistryKeyTraits {
     using Handle = HKEY;
     static Handle empty() { return nullptr; }
@@ -77,5 +83,6 @@ struct ServiceHandleTraits {
 
 using UniqueHandle = ScopedHandle<KernelHandleTraits>;
 using UniqueFileHandle = ScopedHandle<FileHandleTraits>;
+using UniqueFindHandle = ScopedHandle<FindHandleTraits>;
 using UniqueRegistryKey = ScopedHandle<RegistryKeyTraits>;
 using UniqueServiceHandle = ScopedHandle<ServiceHandleTraits>;

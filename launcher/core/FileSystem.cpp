@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "CodePage.h"
+#include "LateBound.h"
 #include "RegistryKey.h"
 
 #include <cstring>
@@ -68,7 +69,13 @@ void getTempDirectory(char (&buffer)[kMaxPath]) {
     // Taken through a buffer of its own, so that a path too long for ours leaves
     // the caller's text as it was.
     char answer[kMaxPath] = {};
-    DWORD length = GetTempPathA(sizeof answer, answer);
+    // Where Windows has it (11, Server 2022, 10 with the updates of 2025), a
+    // process of SYSTEM gets C:\Windows\SystemTemp, which only SYSTEM may open,
+    // instead of C:\Windows\Temp, where every user may create folders.
+    using TempPathCall = DWORD(WINAPI*)(DWORD, LPSTR);
+    const auto tempPath2 = kernel32Function<TempPathCall>("GetTempPath2A");
+    DWORD length = tempPath2 != nullptr ? tempPath2(sizeof answer, answer)
+                                        : GetTempPathA(sizeof answer, answer);
     if (length == 0 || length >= sizeof answer)
         return;
     // The directory reaches the Java VMs on their command line and in

@@ -23,8 +23,8 @@ bool fileExists(const char* path);
 // environment in that code page then gets the text whole.
 bool systemCodePageSpells(const char* text);
 
-// The platform's temporary directory, with its trailing backslash, under its
-// short name when the system's ANSI code page cannot spell the long one and the
-// volume keeps a short name. The buffer keeps what it held when the platform
-// does not answer.
+// The platform's temporary directory (GetTempPath2A where Windows has it), with
+// its trailing backslash, under its short name when the system's ANSI code page
+// cannot spell the long one and the volume keeps a short name. The buffer keeps
+// what it held when the platform does not answer.
 void getTempDirectory(char (&buffer)[kMaxPath]);

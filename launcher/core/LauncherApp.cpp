@@ -3,10 +3,14 @@
 #include "BoundedText.h"
 #include "DialogSupport.h"
 #include "FileSystem.h"
+#include "LaunchLog.h"
+#include "LaunchOptions.h"
+#include "RunFolder.h"
 #include "resource.h"
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -18,6 +22,9 @@ void formatLoaded(HINSTANCE instance, UINT stringId, char* out, std::size_t size
     LoadStringA(instance, stringId, format, sizeof format);
     formatText(out, size, format, args);
 }
+
+// Where the installer's VM finds the launcher that the user started.
+constexpr char kLauncherVariable[] = "RADAD_LAUNCHER";
 
 // The folder browser and ShellExecuteA of the no-VM dialog want COM on the
 // calling thread, the browser in a single-threaded apartment. A thread that
@@ -45,17 +52,42 @@ LauncherApp& app() {
 }
 
 CException LauncherApp::start(const char* commandTail) {
-    if (commandTail == nullptr || *commandTail == '\0')
-        interactive = 1;
+    // One inherited from an installer that started this launcher is not for the
+    // probes to see.
+    SetEnvironmentVariableA(kLauncherVariable, nullptr);
+    LaunchOptions options;
+    const TailKind kind = readCommandTail(commandTail, options);
+    interactive = kind != TailKind::Requirement;
+    quiet = options.quiet;
+    installerArguments = options.installerArguments;
     // A requirement string that does not fit is refused whole: a cut one could
     // accept VMs that the whole one does not.
-    if (commandTail != nullptr && !copyText(requirement, commandTail))
+    if (!interactive && !copyText(requirement, commandTail))
         commandTailTooLong = true;
     LoadStringA(instance, IDS_CAPTION, caption, sizeof caption);
-    if (CException failure = makeRunDirectory())
+    if (options.logFile[0] != '\0' && !openLog(options.logFile)) {
+        exitCode = ERROR_INSTALL_LOG_FAILURE;
+        logLine(GetLastError(), "cannot open the log %s", options.logFile);
+        return {};
+    }
+    logLine(0, "started: %s", GetCommandLineA());
+    if (kind == TailKind::Invalid) {
+        exitCode = ERROR_INVALID_COMMAND_LINE;
+        char usage[kMaxText] = {};
+        LoadStringA(instance, IDS_OPTIONS_USAGE, usage, sizeof usage);
+        logLine(0, "an option that radad does not know: %s", usage);
+        if (!quiet)
+            MessageBoxA(nullptr, usage, caption, MB_ICONINFORMATION);
+        return {};
+    }
+    if (CException failure = makeRunDirectory()) {
+        logLine(failure.errorCode, "cannot make a folder for the run");
         return failure;
-    if (CException failure = writeProbeClass())
+    }
+    if (CException failure = writeProbeClass()) {
+        logLine(failure.errorCode, "cannot write the probe class into %s", runDirectory);
         return failure;
+    }
     if (interactive)
         return runInteractive();
     runListMode();
@@ -64,17 +96,49 @@ CException LauncherApp::start(const char* commandTail) {
 
 CException LauncherApp::runInteractive() {
     bool acceptable = false;
-    if (CException failure = readPayload(acceptable))
+    if (CException failure = readPayload(acceptable)) {
+        logLine(failure.errorCode, "cannot read the payload");
         return failure;
+    }
     if (!acceptable) {
-        char text[kMaxText] = {};
-        LoadStringA(instance, IDS_USAGE, text, sizeof text);
-        MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+        exitCode = ERROR_INSTALL_PACKAGE_INVALID;
+        logLine(0, "no acceptable payload: its first records must be CommandLine, URL and the "
+                   "installer class, the texts within 260 bytes");
+        if (!quiet) {
+            char text[kMaxText] = {};
+            LoadStringA(instance, IDS_USAGE, text, sizeof text);
+            MessageBoxA(nullptr, text, caption, MB_ICONINFORMATION);
+        }
         return {};
     }
+    logLine(0, "payload accepted: requirement %s, download address %s, installer %s", requirement,
+            downloadAddress, installerFileName);
+    if (quiet)
+        return runQuietly();
+    // What a dialog that ends in any other way than those below leaves.
+    exitCode = ERROR_INSTALL_USEREXIT;
     ComApartment apartment;
-    DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc, 0);
+    if (DialogBoxParamA(instance, MAKEINTRESOURCEA(IDD_VM_CHOICE), nullptr, vmChoiceDialogProc,
+                        0) == -1)
+        return CException(GetLastError());
     return heldFailure;
+}
+
+CException LauncherApp::runQuietly() {
+    vmList.search(requirement);
+    JavaVm* chosen = vmList.preselected();
+    if (chosen == nullptr) {
+        exitCode = kExitNoQualifyingVm;
+        logLine(0, "no Java VM qualifies for %s", requirement);
+    } else if (!runInstaller(nullptr, *chosen)) {
+        exitCode = ERROR_INSTALL_FAILURE;
+    }
+    return heldFailure;
+}
+
+void LauncherApp::userCancelled() {
+    exitCode = ERROR_INSTALL_USEREXIT;
+    logLine(0, "the user cancelled the installation");
 }
 
 void LauncherApp::runListMode() {
@@ -112,27 +176,55 @@ CException LauncherApp::readPayload(bool& acceptable) {
 }
 
 CException LauncherApp::makeRunDirectory() {
-    // Another launcher started at the same moment, or a folder planted under a
-    // name one could guess, makes CreateDirectoryA fail: then the next name.
     char tempDirectory[kMaxPath] = {};
     getTempDirectory(tempDirectory);
+    removeLeftRunFolders(tempDirectory);
+    SECURITY_ATTRIBUTES security = {sizeof security, runFolderSecurity(), FALSE};
+    if (security.lpSecurityDescriptor == nullptr)
+        return CException(GetLastError());
+    // Another launcher started at the same moment, or a folder planted under a
+    // name one could guess, makes CreateDirectoryA fail: then the next name.
+    DWORD error = ERROR_ALREADY_EXISTS;
     DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16);
-    for (int attempt = 0; attempt < 100; ++attempt, seed = seed * 69069 + 1) {
-        char name[] = "radad-00000000";
-        for (int digit = 0; digit < 8; ++digit)
-            name[6 + digit] = "0123456789abcdef"[(seed >> (28 - 4 * digit)) & 0xF];
+    for (int attempt = 0; attempt < 100 && error == ERROR_ALREADY_EXISTS;
+         ++attempt, seed = seed * 69069 + 1) {
+        char name[kRunFolderNameSize];
+        runFolderName(seed, name);
         if (!copyText(runDirectory, tempDirectory) || !joinPath(runDirectory, name) ||
-            !ensureTrailingBackslash(runDirectory))
-            return CException(ERROR_FILENAME_EXCED_RANGE);
-        if (CreateDirectoryA(runDirectory, nullptr)) {
-            runDirectoryMade = true;
-            return {};
+            !ensureTrailingBackslash(runDirectory)) {
+            error = ERROR_FILENAME_EXCED_RANGE;
+            break;
         }
-        DWORD error = GetLastError();
-        if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS)
-            return CException(error);
+        error = CreateDirectoryA(runDirectory, &security) ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_FILE_EXISTS)
+            error = ERROR_ALREADY_EXISTS;
     }
-    return CException(ERROR_ALREADY_EXISTS);
+    LocalFree(security.lpSecurityDescriptor);
+    if (error != ERROR_SUCCESS)
+        return CException(error);
+    runDirectoryMade = true;
+    // Handed to the installer's VM alone (the probes get no inheritable handle
+    // but their output on every Windows with handle lists).
+    SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
+    char path[kMaxPath];
+    if (!lockPath(path))
+        return CException(ERROR_FILENAME_EXCED_RANGE);
+    lock.reset(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, &inheritable, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!lock)
+        return CException(GetLastError());
+    logLine(0, "the run's folder is %s", runDirectory);
+    return {};
+}
+
+bool LauncherApp::lockPath(char (&out)[kMaxPath]) const {
+    return copyText(out, runDirectory) && joinPath(out, kLockFileName);
+}
+
+void LauncherApp::nameInLock(const char* fileName) {
+    DWORD written = 0;
+    WriteFile(lock.get(), fileName, static_cast<DWORD>(std::strlen(fileName) + 1), &written,
+              nullptr);
 }
 
 bool LauncherApp::probeClassPath(char (&out)[kMaxPath]) const {
@@ -156,6 +248,7 @@ CException LauncherApp::writeProbeClass() {
     if (CException failure = file.createForWriting(path))
         return failure;
     probeClassWritten = true;
+    nameInLock("QvxVersion.class");
     return file.write(bytes, size);
 }
 
@@ -169,10 +262,16 @@ void LauncherApp::cleanUp() {
     payload.deleteAll(runDirectory, 0);
     payload.closeFile();
     deleteProbeClass();
-    // Only an empty folder is removed: files an installer wrote into its working
-    // directory stay where it put them.
-    if (runDirectoryMade)
+    // The lock goes last, so that a launcher ended on the way leaves a folder that
+    // a later one recognises as left behind. Only an empty folder is removed:
+    // files an installer wrote into its working directory stay where it put them.
+    if (runDirectoryMade) {
+        lock.reset();
+        char path[kMaxPath];
+        if (lockPath(path))
+            DeleteFileA(path);
         RemoveDirectoryA(runDirectory);
+    }
 }
 
 int LauncherApp::showMessage(HWND owner, UINT stringId, UINT type, ...) {
@@ -191,30 +290,54 @@ void LauncherApp::formatString(char* out, std::size_t size, UINT stringId, ...) 
     va_end(args);
 }
 
-void LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
+bool LauncherApp::runInstaller(HWND owner, JavaVm& vm) {
     char className[kMaxText];
     copyText(className, installerFileName);
     stripExtension(className);
 
     ShowCursor(TRUE);
     SetCursor(LoadCursorA(nullptr, IDC_WAIT));
+    for (std::size_t slot = 0; PayloadRecord* record = payload.record(slot); ++slot)
+        nameInLock(record->name);
     // A failure leaves the wait cursor counted: the run ends with it.
     if (CException failure = payload.extractAll(runDirectory, 0)) {
+        logLine(failure.errorCode, "cannot write the payload's files into %s", runDirectory);
         heldFailure = failure;
-        return;
+        return true;
     }
     ShowCursor(FALSE);
 
-    // The installer takes as long as its user does, and needs its files until it
-    // ends: the dialogs step aside, and the clean-up waits for it.
+    // The installer learns where the launcher the user started lies (its other
+    // files are often beside it); a probe never sees the variable.
+    char self[kMaxPath] = {};
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    SetEnvironmentVariableA(kLauncherVariable, self);
     VmRun run;
-    if (vm.startClass(run, runDirectory, className, nullptr, kOutputFileName, false)) {
-        // Once the dialog is hidden the launcher is no longer in the foreground;
-        // the installer's first window may come to the front all the same.
-        AllowSetForegroundWindow(GetProcessId(run.process()));
-        ShowWindow(owner, SW_HIDE);
-        HANDLE process = run.process();
-        waitHandlingMessages(&process, 1, INFINITE);
-        run.finish();
+    // While the installer runs, it holds the lock too: a launcher ended by force
+    // leaves a folder that its installer still uses.
+    run.inheritAlso(logFile(), lock.get());
+    // What a command line too long for its buffer fails with, as CreateProcess would.
+    SetLastError(ERROR_FILENAME_EXCED_RANGE);
+    const bool started =
+        vm.startClass(run, runDirectory, className, installerArguments, kOutputFileName, false);
+    const DWORD error = GetLastError();
+    SetEnvironmentVariableA(kLauncherVariable, nullptr);
+    if (!started) {
+        char description[600];
+        describeError(error, description, sizeof description);
+        logLine(0, "cannot start the installer under %s (%s)", vm.path, description);
+        if (!quiet)
+            showMessage(owner, IDS_CANNOT_START_VM, MB_ICONWARNING, vm.path, description);
+        return false;
     }
+    // The installer takes as long as its user does, and needs its files until
+    // the last process of its job ends: the dialogs step aside, and the clean-up
+    // waits for it. Once the dialog is hidden the launcher is no longer in the
+    // foreground; the installer's first window may come to the front all the same.
+    AllowSetForegroundWindow(GetProcessId(run.process()));
+    ShowWindow(owner, SW_HIDE);
+    exitCode = run.waitForJob();
+    logLine(0, "the installer ended with exit code %lu", exitCode);
+    run.finish();
+    return true;
 }

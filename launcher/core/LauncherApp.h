@@ -1,9 +1,9 @@
 //===- LauncherApp.h - The launcher's run state and flow ------------------===//
 //
 // One static object, theApp, holds everything a run of the launcher knows: its
-// mode, the requirement string, the temporary directory, the texts taken from
-// the payload, the payload table and the VM list. The dialogs reach it through
-// app().
+// mode and options, the requirement string, the run's folder, the texts taken
+// from the payload, the payload table, the VM list and the exit code. The
+// dialogs reach it through app().
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -12,8 +12,14 @@
 #include "CException.h"
 #include "Path.h"
 #include "Payload.h"
+#include "ScopedHandle.h"
 #include "VmList.h"
 #include "WindowsApi.h"
+
+// The exit code when no Java VM qualifies: in quiet mode, and after the no-VM
+// dialog's download or save, which install nothing either. Bit 29 marks a code
+// of an application's own: no Windows error and no Windows Installer code has it.
+constexpr DWORD kExitNoQualifyingVm = 0x20000001;
 
 class LauncherApp {
 public:
@@ -26,14 +32,19 @@ public:
     LauncherApp& operator=(const LauncherApp&) = delete;
 
     // Fails with the first failure of a file or resource call that nothing on
-    // the way handled; the run then ends, after the clean-up, without a message.
+    // the way handled; the run then ends, after the clean-up, without a message,
+    // with ERROR_INSTALL_FAILURE. Otherwise exitCode says how the run ended.
     CException start(const char* commandTail);
     void cleanUp();
 
     // acceptable is false when the payload is not one the launcher takes.
     CException readPayload(bool& acceptable);
     CException runInteractive();
+    // /quiet: the installer under the VM the dialog would preselect, no window.
+    CException runQuietly();
     void runListMode();
+    // The user ended the dialogs without installing.
+    void userCancelled();
 
     // Makes this run's own folder in the temporary directory, under a name that
     // did not exist before, into runDirectory. Fails when it cannot.
@@ -41,6 +52,10 @@ public:
     CException writeProbeClass();
     void deleteProbeClass();
     bool probeClassPath(char (&out)[kMaxPath]) const;
+    bool lockPath(char (&out)[kMaxPath]) const;
+    // Names a file about to be written into the run's folder, for a later
+    // launcher to remove should this one be ended before it does.
+    void nameInLock(const char* fileName);
 
     // Loads string id, formats it with the arguments and shows it in a message
     // box under the caption. Returns the box's answer.
@@ -49,14 +64,21 @@ public:
     void formatString(char* out, std::size_t size, UINT stringId, ...);
 
     // Writes the payload into the run's folder, starts the installer class under
-    // vm, hides owner and waits for the installer's VM to end, handling the
-    // thread's messages meanwhile. Called from the dialogs, which cannot return a
-    // failure: when the payload cannot be written the installer is not started,
-    // and the failure is held for whoever opened the dialogs.
-    void runInstaller(HWND owner, JavaVm& vm);
+    // vm, hides owner and waits until the last process of the installer's job
+    // has ended, handling the thread's messages meanwhile; exitCode becomes the
+    // installer VM's own. Called from the dialogs, which cannot return a failure:
+    // when the payload cannot be written the installer is not started, and the
+    // failure is held for whoever opened the dialogs. False when the VM cannot be
+    // started: the user was told (unless quiet), and may choose another.
+    bool runInstaller(HWND owner, JavaVm& vm);
 
     HINSTANCE instance = nullptr;
+    // 1 without a requirement string on the command line: the installation.
     int interactive = 0;
+    bool quiet = false;
+    // What the installer class gets after its name; null for nothing.
+    const char* installerArguments = nullptr;
+    DWORD exitCode = 0;
     char requirement[kMaxText] = {};
     // This run's folder in the temporary directory, with its trailing backslash: the class
     // directory of every VM run, and where the probe class, the payload's files
@@ -71,6 +93,9 @@ public:
 private:
     // runInstaller's failure, for runInteractive to return once the dialogs are gone.
     CException heldFailure;
+    // Held without delete sharing while the launcher runs: a later launcher
+    // takes a folder whose lock it can delete for one left behind.
+    UniqueFileHandle lock;
     bool probeClassWritten = false;
     bool runDirectoryMade = false;
     bool commandTailTooLong = false;

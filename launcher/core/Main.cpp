@@ -1,5 +1,7 @@
-// Entry point of the launcher: every run ends in the clean-up and exit code 0,
-// whatever happened on the way.
+// Entry point of the launcher: every run ends in the clean-up and an exit code
+// that says how it ended, whatever happened on the way.
+#include "LateBound.h"
+#include "LaunchLog.h"
 #include "LauncherApp.h"
 
 namespace {
@@ -15,22 +17,28 @@ constexpr DWORD kSearchSystemDirectoryOnly = 0x800;
 // update KB2533623 and older systems do not have the call, and start as before.
 void searchDllsInSystemDirectoryOnly() {
     using SetDefaultDllDirectoriesCall = BOOL(WINAPI*)(DWORD);
-    const FARPROC found =
-        GetProcAddress(GetModuleHandleA("kernel32.dll"), "SetDefaultDllDirectories");
-    if (found != nullptr)
-        reinterpret_cast<SetDefaultDllDirectoriesCall>(reinterpret_cast<void (*)()>(found))(
-            kSearchSystemDirectoryOnly);
+    const auto call = kernel32Function<SetDefaultDllDirectoriesCall>("SetDefaultDllDirectories");
+    if (call != nullptr)
+        call(kSearchSystemDirectoryOnly);
 }
 
 } // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandTail, int) {
     searchDllsInSystemDirectoryOnly();
+    // No box from Windows itself while the launcher and its probes look for VMs:
+    // a PATH element on a card reader without its card, a registered VM that
+    // lacks a DLL or crashes. The probes inherit the mode; the installer does not.
+    SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX);
     LauncherApp& launcher = app();
     launcher.instance = instance;
     // A failure that nothing on the way handled ends the run here, without a
-    // message.
-    static_cast<void>(launcher.start(commandTail));
+    // message: radad itself failed.
+    if (launcher.start(commandTail))
+        launcher.exitCode = ERROR_INSTALL_FAILURE;
     launcher.cleanUp();
-    return 0;
+    // List mode's output stays what it always was.
+    if (launcher.interactive)
+        sayLastLineOnStandardError();
+    return static_cast<int>(launcher.exitCode);
 }

@@ -144,3 +144,19 @@ const char* fileNameProblem(const char* name) {
 bool isPlainFileName(const char* name) {
     return fileNameProblem(name) == nullptr;
 }
+
+void runFolderName(std::uint32_t number, char (&out)[kRunFolderNameSize]) {
+    std::memcpy(out, "radad-", 6);
+    for (int digit = 0; digit < 8; ++digit)
+        out[6 + digit] = "0123456789abcdef"[(number >> (28 - 4 * digit)) & 0xF];
+    out[14] = '\0';
+}
+
+bool isRunFolderName(const char* name) {
+    if (std::strncmp(name, "radad-", 6) != 0 || std::strlen(name) != kRunFolderNameSize - 1)
+        return false;
+    for (int digit = 0; digit < 8; ++digit)
+        if (std::strchr("0123456789abcdef", name[6 + digit]) == nullptr)
+            return false;
+    return true;
+}

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 // Room for a path of the platform's 259 characters and its NUL in UTF-8, the
 // code page of the "A" functions under the manifest, where one character may
@@ -63,6 +64,15 @@ const char* fileNameProblem(const char* name);
 // True for a name that stands for one file in its directory: fileNameProblem
 // finds nothing wrong with it.
 bool isPlainFileName(const char* name);
+
+// The name of a launcher's own folder in the temporary directory: "radad-" and
+// the eight lower-case hexadecimal digits of number.
+constexpr std::size_t kRunFolderNameSize = sizeof "radad-00000000";
+void runFolderName(std::uint32_t number, char (&out)[kRunFolderNameSize]);
+
+// True for exactly such a name: the only folders that a launcher removes when
+// another launcher left them behind.
+bool isRunFolderName(const char* name);
 
 template <std::size_t N> bool ensureTrailingBackslash(char (&text)[N]) {
     return ensureTrailingBackslash(text, N);

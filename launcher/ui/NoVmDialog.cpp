@@ -3,6 +3,7 @@
 #include "BoundedText.h"
 #include "DialogSupport.h"
 #include "FileSystem.h"
+#include "LaunchLog.h"
 #include "Path.h"
 #include "Requirement.h"
 #include "resource.h"
@@ -75,8 +76,7 @@ bool runWithGivenVm(HWND dialog) {
         launcher.showMessage(dialog, IDS_NOT_A_VM, MB_ICONINFORMATION);
         return false;
     }
-    launcher.runInstaller(dialog, *vm);
-    return true;
+    return launcher.runInstaller(dialog, *vm);
 }
 
 // The failure box has no owner: the dialog stays enabled while it is open.
@@ -103,10 +103,12 @@ bool saveApplication(HWND dialog) {
         showCannotSave();
         return false;
     }
-    if (installer->extractTo(launcher.payload.file, target)) {
+    if (CException failure = installer->extractTo(launcher.payload.file, target)) {
+        logLine(failure.errorCode, "cannot save the installer class to %s", target);
         showCannotSave();
         return false;
     }
+    logLine(0, "saved the installer class to %s", target);
     launcher.showMessage(dialog, IDS_SAVED, MB_ICONINFORMATION, target);
     return true;
 }
@@ -145,6 +147,7 @@ void browseForFolder(HWND dialog) {
 bool carryOutChosenOption(HWND dialog) {
     if (IsDlgButtonChecked(dialog, IDC_OPTION_DOWNLOAD) == BST_CHECKED) {
         ShellExecuteA(dialog, "open", app().downloadAddress, "", "", SW_SHOW);
+        logLine(0, "opened the download address %s", app().downloadAddress);
         return true;
     }
     if (IsDlgButtonChecked(dialog, IDC_OPTION_RUN_VM) == BST_CHECKED)

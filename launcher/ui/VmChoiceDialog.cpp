@@ -1,6 +1,7 @@
 // The dialog that shows the search for Java VMs, lists the qualifying ones and
 // runs the installer under the one the user picks.
 #include "DialogSupport.h"
+#include "LaunchLog.h"
 #include "resource.h"
 
 namespace {
@@ -30,7 +31,13 @@ void fillVmList(HWND dialog) {
 
     if (count == 0) {
         ShowWindow(dialog, SW_HIDE);
-        DialogBoxParamA(launcher.instance, MAKEINTRESOURCEA(IDD_NO_VM), nullptr, noVmDialogProc, 0);
+        // The download and the save install nothing either; running the
+        // installer from there sets the installer's own code.
+        launcher.exitCode = kExitNoQualifyingVm;
+        logLine(0, "no Java VM qualifies for %s", launcher.requirement);
+        if (DialogBoxParamA(launcher.instance, MAKEINTRESOURCEA(IDD_NO_VM), nullptr, noVmDialogProc,
+                            0) == IDCANCEL)
+            launcher.userCancelled();
         EndDialog(dialog, 1);
         return;
     }
@@ -52,15 +59,18 @@ void chooseSelectedVm(HWND dialog) {
     JavaVm* vm = app().vmList.slot(static_cast<std::size_t>(slot));
     if (vm == nullptr)
         return;
-    app().runInstaller(dialog, *vm);
-    EndDialog(dialog, 1);
+    // A VM that cannot be started leaves the choice to the user again.
+    if (app().runInstaller(dialog, *vm))
+        EndDialog(dialog, 1);
 }
 
 void confirmCancel(HWND dialog) {
     char question[300] = {};
     LoadStringA(app().instance, IDS_CONFIRM_CANCEL, question, sizeof question);
-    if (MessageBoxA(dialog, question, app().caption, MB_YESNO | MB_ICONWARNING) == IDYES)
+    if (MessageBoxA(dialog, question, app().caption, MB_YESNO | MB_ICONWARNING) == IDYES) {
+        app().userCancelled();
         EndDialog(dialog, 2);
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "BoundedText.h"
 #include "FileSystem.h"
+#include "LaunchLog.h"
 #include "ScopedHandle.h"
 #include "VmPlaces.h"
 #include "VmReport.h"
@@ -43,9 +44,17 @@ public:
 
     bool offer(const char* path) override {
         char full[kMaxPath];
-        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full) && fileExists(full) &&
-            roster_.add(full, identityOf(full)))
-            list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
+        if (nextSlot_ < VmList::kSlots && fullPathOf(path, full)) {
+            const char* answer = "nothing there";
+            if (fileExists(full)) {
+                answer = "listed already";
+                if (roster_.add(full, identityOf(full))) {
+                    list_.slots[nextSlot_++].reset(new (std::nothrow) FoundVm(full));
+                    answer = "found";
+                }
+            }
+            logLine(0, "looked for a Java VM at %s: %s", full, answer);
+        }
         return !roster_.full();
     }
 
@@ -70,8 +79,8 @@ void VmList::create() {
 
 void VmList::locateAll() {
     for (auto& vm : slots)
-        if (vm)
-            vm->locate();
+        if (vm && vm->locate())
+            logLine(0, "found %s", vm->path);
 }
 
 void VmList::locateFurther() {
@@ -108,8 +117,10 @@ void VmList::qualifyAll(const char* requirement) {
             }
             DWORD spent = (GetTickCount() | 1) - startedAt[i];
             if (runs[i].wait(0) || spent >= kProbeTimeoutMs) {
-                vm->qualified =
-                    runs[i].finish(vm->version, sizeof vm->version) == kQualifiedStatus ? 1 : 0;
+                const int answer = runs[i].finish(vm->version, sizeof vm->version);
+                vm->qualified = answer == kQualifiedStatus ? 1 : 0;
+                logLine(0, "%s: probe status %d, %s", vm->path, answer,
+                        vm->qualified ? "qualifies" : "does not qualify");
                 continue;
             }
             running[count++] = runs[i].process();
@@ -120,6 +131,15 @@ void VmList::qualifyAll(const char* requirement) {
             return;
         waitHandlingMessages(running, count, timeout);
     }
+}
+
+JavaVm* VmList::preselected() const {
+    JavaVm* first = nullptr;
+    for (const auto& vm : slots)
+        if (vm && vm->path[0] != '\0' && vm->qualified != 0 &&
+            (first == nullptr || lstrcmpiA(vm->path, first->path) < 0))
+            first = vm.get();
+    return first;
 }
 
 void VmList::search(const char* requirement) {

@@ -41,6 +41,11 @@ public:
     // record adopts path. None when no kind matches or path has no backslash.
     JavaVm* findByExecutable(const char* path);
 
+    // The qualifying VM that the VM choice dialog selects first: the one whose
+    // path its sorted list puts first (lstrcmpiA, the list's own order); the
+    // earlier slot of two equal paths. None when no VM qualifies.
+    JavaVm* preselected() const;
+
     JavaVm* slot(std::size_t index) const { return index < kSlots ? slots[index].get() : nullptr; }
 
     std::unique_ptr<JavaVm> slots[kSlots];

@@ -2,11 +2,19 @@
 
 #include "BoundedText.h"
 #include "VmReport.h"
+#include "LateBound.h"
+#include "LaunchLog.h"
+
+#include <initializer_list>
 
 namespace {
 
 // How long a VM that was ended is given to let go of its output file.
 constexpr DWORD kEndingTimeoutMs = 5000;
+// How often the installer's job is asked whether a process of it still runs.
+constexpr DWORD kJobPollMs = 200;
+// The limit of Windows Vista that the headers for Windows XP do not define.
+constexpr DWORD kDieOnUnhandledException = 0x00000400;
 
 // The attribute list of CreateProcess came with Windows Vista. Its calls are
 // looked up at run time and declared here, since the headers show them only to
@@ -23,35 +31,30 @@ using InitializeAttributes = BOOL(WINAPI*)(void*, DWORD, DWORD, SIZE_T*);
 using UpdateAttribute = BOOL(WINAPI*)(void*, DWORD, DWORD_PTR, void*, SIZE_T, void*, SIZE_T*);
 using DeleteAttributes = void(WINAPI*)(void*);
 
-// An attribute list in storage that lets a new process inherit *handle and no
-// other inheritable handle of the launcher (the pipe a script reads the report
-// from, say); null where Windows has none (before Vista), and the process then
-// inherits as processes always did. A list of one attribute takes some 48 bytes.
-void* inheritOnly(HANDLE* handle, void* (&storage)[16], DeleteAttributes& remove) {
-    // Cast through the type that matches every function, so that the compiler
-    // does not take the casts for calls of the wrong type.
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    auto initialize = reinterpret_cast<InitializeAttributes>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "InitializeProcThreadAttributeList")));
-    auto update = reinterpret_cast<UpdateAttribute>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "UpdateProcThreadAttribute")));
-    remove = reinterpret_cast<DeleteAttributes>(
-        reinterpret_cast<void (*)()>(GetProcAddress(kernel, "DeleteProcThreadAttributeList")));
+// An attribute list in storage that lets a new process inherit the count
+// handles and no other inheritable handle of the launcher (the pipe a script
+// reads the report from, say); null where Windows has none (before Vista), and
+// the process then inherits as processes always did. A list of one attribute
+// takes some 48 bytes.
+void* inheritOnly(HANDLE* handles, DWORD count, void* (&storage)[16], DeleteAttributes& remove) {
+    auto initialize = kernel32Function<InitializeAttributes>("InitializeProcThreadAttributeList");
+    auto update = kernel32Function<UpdateAttribute>("UpdateProcThreadAttribute");
+    remove = kernel32Function<DeleteAttributes>("DeleteProcThreadAttributeList");
     SIZE_T size = sizeof storage;
     if (initialize == nullptr || update == nullptr || remove == nullptr ||
         !initialize(storage, 1, 0, &size))
         return nullptr;
-    if (update(storage, 0, kHandleListAttribute, handle, sizeof *handle, nullptr, nullptr))
+    if (update(storage, 0, kHandleListAttribute, handles, count * sizeof *handles, nullptr,
+               nullptr))
         return storage;
     remove(storage);
     return nullptr;
 }
 
-// A job that ends every process in it when its last handle closes.
-HANDLE createEndingJob() {
+HANDLE createJob(DWORD limitFlags) {
     UniqueHandle job(CreateJobObjectA(nullptr, nullptr));
     JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
-    limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+    limits.BasicLimitInformation.LimitFlags = limitFlags;
     if (!job || !SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &limits,
                                          sizeof limits))
         return nullptr;
@@ -64,55 +67,81 @@ bool VmRun::start(char* commandLine, const char* environment, const char* workin
                   const char* outputDirectory, const char* outputName, bool contained) noexcept {
     contained_ = contained;
     SECURITY_ATTRIBUTES inheritable = {sizeof inheritable, nullptr, TRUE};
-    // Shared for deletion only: no other program reads or writes it meanwhile, but
-    // it can be removed after the run even while a VM that hangs still holds it.
-    if (copyText(outputPath_, outputDirectory) && joinPath(outputPath_, outputName))
-        output_.reset(CreateFileA(outputPath_, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
-                                  &inheritable, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    // No other program reads or writes it meanwhile. It goes when its last handle
+    // closes: after the run, or once a VM that hangs has ended too, also when the
+    // launcher itself is ended by force.
+    char outputPath[kMaxPath];
+    if (sharedOutput_ == nullptr && copyText(outputPath, outputDirectory) &&
+        joinPath(outputPath, outputName))
+        output_.reset(CreateFileA(outputPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_DELETE,
+                                  &inheritable, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr));
 
     StartupInfoEx startup = {};
     startup.startup.cb = sizeof startup.startup;
     startup.startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.startup.hStdOutput = output_ ? output_.get() : nullptr;
-    DWORD flags = DETACHED_PROCESS;
+    startup.startup.hStdOutput = output_ ? output_.get() : sharedOutput_;
+    startup.startup.hStdError = sharedOutput_;
+    // Every VM starts suspended, so that it is in its job before it can start
+    // anything of its own. The error mode that the launcher set for itself (no
+    // box for a drive without its disk, nor for a crash) is inherited by the
+    // probes; the installer gets Windows' own, so that its errors show as usual.
+    DWORD flags = DETACHED_PROCESS | CREATE_SUSPENDED | (contained ? 0 : CREATE_DEFAULT_ERROR_MODE);
+    HANDLE inherited[2];
+    DWORD count = 0;
+    for (HANDLE handle : {startup.startup.hStdOutput, kept_})
+        if (handle != nullptr)
+            inherited[count++] = handle;
     void* storage[16] = {};
     DeleteAttributes removeAttributes = nullptr;
-    if (output_) {
-        startup.attributes = inheritOnly(&startup.startup.hStdOutput, storage, removeAttributes);
+    if (count != 0) {
+        startup.attributes = inheritOnly(inherited, count, storage, removeAttributes);
         if (startup.attributes != nullptr) {
             startup.startup.cb = sizeof startup;
             flags |= kExtendedStartupInfoPresent;
         }
     }
-    // A probe starts suspended, so that it is in its job before it can start
-    // anything of its own.
-    if (contained) {
-        job_.reset(createEndingJob());
-        flags |= CREATE_SUSPENDED;
-    }
+    job_.reset(createJob(contained ? JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE | kDieOnUnhandledException
+                                   : JOB_OBJECT_LIMIT_BREAKAWAY_OK));
     PROCESS_INFORMATION started = {};
-    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, output_ ? TRUE : FALSE,
-                                  flags, const_cast<char*>(environment), workingDirectory,
+    BOOL created = CreateProcessA(nullptr, commandLine, nullptr, nullptr, count != 0, flags,
+                                  const_cast<char*>(environment), workingDirectory,
                                   &startup.startup, &started);
+    const DWORD error = GetLastError();
     if (startup.attributes != nullptr)
         removeAttributes(startup.attributes);
     if (!created) {
+        logLine(error, "cannot start %s", commandLine);
         job_.reset();
-        if (output_) {
-            output_.reset();
-            DeleteFileA(outputPath_);
-        }
+        output_.reset();
+        SetLastError(error);
         return false;
     }
     process_.reset(started.hProcess);
     UniqueHandle thread(started.hThread);
+    logLine(0, "started process %lu: %s", started.dwProcessId, commandLine);
     // Windows 7 puts no process into a second job: a launcher that runs in a job
-    // of someone else's has its probes ended one by one instead.
+    // of someone else's has its probes ended one by one instead, and waits for
+    // its installer's VM alone.
     if (job_ && !AssignProcessToJobObject(job_.get(), process_.get()))
         job_.reset();
-    if (contained)
-        ResumeThread(thread.get());
+    ResumeThread(thread.get());
     return true;
+}
+
+DWORD VmRun::waitForJob() const noexcept {
+    HANDLE process = process_.get();
+    waitHandlingMessages(&process, 1, INFINITE);
+    DWORD status = 0;
+    GetExitCodeProcess(process, &status);
+    // A job is signalled by no end of its processes: it is asked how many remain.
+    JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting;
+    while (job_ &&
+           QueryInformationJobObject(job_.get(), JobObjectBasicAccountingInformation, &accounting,
+                                     sizeof accounting, nullptr) &&
+           accounting.ActiveProcesses > 0)
+        waitHandlingMessages(nullptr, 0, kJobPollMs);
+    return status;
 }
 
 int VmRun::finish(char* version, std::size_t size) noexcept {
@@ -137,7 +166,6 @@ int VmRun::finish(char* version, std::size_t size) noexcept {
         if (!ReadFile(output_.get(), output, sizeof output, &read, nullptr))
             read = 0;
         output_.reset();
-        DeleteFileA(outputPath_);
     }
     if (version != nullptr)
         probeVersion(output, read, version, size);

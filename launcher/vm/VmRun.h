@@ -6,9 +6,12 @@
 //
 // A contained run (a probe) lives in a job object of its own that ends every
 // process in it when the run is finished before the VM has ended, and when the
-// launcher ends, however it ends. A free run (the installer) belongs to no job
-// of the launcher. Either VM inherits no handle but the file that takes its
-// standard output.
+// launcher ends, however it ends; and a process of it that crashes ends at
+// once, without Windows' error box. A free run (the installer) lives in a job
+// that ends nothing, only counts its processes, so that the launcher can wait
+// for the last of them; they may leave it, and they get Windows' own error
+// boxes back. Either VM inherits no handle but the file that takes its standard
+// output, and the installer the run folder's lock.
 //
 //===----------------------------------------------------------------------===//
 #pragma once
@@ -46,7 +49,20 @@ public:
     bool start(char* commandLine, const char* environment, const char* workingDirectory,
                const char* outputDirectory, const char* outputName, bool contained) noexcept;
 
+    // What the next run inherits besides its output: output, when not null (the
+    // log), takes its standard output and error instead of a file of the run's
+    // own; kept, when not null (the run folder's lock), is inherited as it is.
+    void inheritAlso(HANDLE output, HANDLE kept) {
+        sharedOutput_ = output;
+        kept_ = kept;
+    }
+
     HANDLE process() const { return process_.get(); }
+
+    // Waits, handling the thread's messages, until the VM has ended and then
+    // until the last process of its job has; without a job, for the VM alone.
+    // Returns the VM's exit status.
+    DWORD waitForJob() const noexcept;
 
     // True when the VM has ended within milliseconds.
     bool wait(DWORD milliseconds) const noexcept {
@@ -63,6 +79,7 @@ private:
     UniqueHandle job_;
     UniqueHandle process_;
     UniqueFileHandle output_;
-    char outputPath_[kMaxPath] = {};
+    HANDLE sharedOutput_ = nullptr;
+    HANDLE kept_ = nullptr;
     bool contained_ = false;
 };

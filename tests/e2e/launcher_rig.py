@@ -64,6 +64,12 @@ NO_VM_FOUND = ("No Java virtual machine was found. The installation needs %s.\r\
 NONE_QUALIFIES = ("The installation needs %s. None of the Java virtual machines found is suitable:\r\n"
                   "%sPlease choose one of the following options:")
 
+# The exit codes of the launcher's own: the user cancelled, radad failed, no
+# acceptable payload, an option it does not know, and no Java VM qualifies.
+CANCELLED, FAILED, NO_PAYLOAD, BAD_OPTION, NO_QUALIFYING_VM = 1602, 1603, 1620, 1639, 0x20000001
+# A line of the launcher's log: the local date and time to the millisecond, the text.
+LOG_LINE = re.compile(r"^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (.*)$")
+
 
 def listed(vm):
     """The path under which the launcher lists vm: today's VMs under their full
@@ -337,7 +343,8 @@ class LauncherTestCase(unittest.TestCase):
 
     def start(self, exe, *args, **spawn_options):
         """A launcher started as a user would, ended at the test's clean-up if it
-        still runs then."""
+        still runs then; its whole exit code comes back unless full_exit_code is False."""
+        spawn_options.setdefault("full_exit_code", True)
         return self.s.spawn([exe, *args], test=self, **spawn_options)
 
     def class_directory(self, run):
@@ -354,10 +361,10 @@ class LauncherTestCase(unittest.TestCase):
         self.assertEqual((rect.left, rect.top), ((rect.screen_width - width) // 2,
                                                  (rect.screen_height - height) // 2))
 
-    def assert_ended_cleanly(self, process, leftovers=()):
-        """The launcher ended with 0, left no window, and left in the temporary
+    def assert_ended_cleanly(self, process, code, leftovers=()):
+        """The launcher ended with code, left no window, and left in the temporary
         directory only what is named."""
-        self.assertEqual(process.wait(30), 0)
+        self.assertEqual(process.wait(30), code)
         self.assertEqual(self.rig.launcher_windows(), [])
         self.assertEqual(self.rig.leftovers(), sorted(leftovers))
 

@@ -86,7 +86,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
 
     def cancel(self, process):
         self.s.press(CAPTION, IDCANCEL, "dialog")
-        self.assertEqual(process.wait(30), 0)
+        self.assertEqual(process.wait(30), rig.CANCELLED)
 
     # -- tests ----------------------------------------------------------------
 
@@ -189,7 +189,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
 
         self.s.set_text(CAPTION, IDC_VM_PATH, accepted.win, "dialog")
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assert_ended_cleanly(process)
+        self.assert_ended_cleanly(process, 314)
         probe, installer = self.rig.runs(accepted)
         self.assertEqual(probe["commandline"], '"%s" QvxVersion %s' % (accepted.win, REQUIREMENT))
         self.assertEqual(installer["commandline"], '"%s" setup' % accepted.win)
@@ -222,7 +222,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.choose(IDC_OPTION_RUN_VM)
         self.s.set_text(CAPTION, IDC_VM_PATH, vm.win, "dialog")
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assert_ended_cleanly(process, leftovers=["radad-*", "radad-*/setup.class"])
+        self.assert_ended_cleanly(process, rig.FAILED, leftovers=["radad-*", "radad-*/setup.class"])
         self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
 
     def test_the_save_option_refuses_an_empty_missing_or_too_long_folder_and_stays(self):
@@ -278,7 +278,8 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 self.assertEqual([w.owner for w in boxes], [dialog])
                 self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), wh.utf8(SAVED % saved))
                 self.s.press(CAPTION, IDOK, "msgbox")
-                self.assert_ended_cleanly(process)
+                # Saved, not installed: no Java VM qualified.
+                self.assert_ended_cleanly(process, rig.NO_QUALIFYING_VM)
                 self.assertEqual(os.listdir(unix_folder), ["setup.class"])
                 self.assertEqual(rig.read(os.path.join(unix_folder, "setup.class")), INSTALLER)
 
@@ -335,13 +336,13 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 self.s.press(CAPTION, IDOK, "dialog")
                 # The extraction refuses the record: the run ends silently, the VM
                 # ran the probe only, and nothing of the run is left.
-                self.assert_ended_cleanly(process)
+                self.assert_ended_cleanly(process, rig.FAILED)
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
 
     def test_the_download_option_hands_the_address_to_the_shell_and_ends(self):
         process = self.start()
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assert_ended_cleanly(process)
+        self.assert_ended_cleanly(process, rig.NO_QUALIFYING_VM)
         opener = rig.Vm(None, OPENER, self.opener)
         runs = rig.wait_until(lambda: self.rig.runs(opener), what="the opener's run")
         self.assertEqual([r["commandline"] for r in runs], ['"%s" "%s"' % (OPENER, ADDRESS)])
@@ -392,7 +393,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
                 self.s.set_text(CAPTION, IDC_SAVE_FOLDER, "C:\\cancelled", "dialog")
                 cancel()
                 # Nothing answers a question here: the run must end by itself.
-                self.assert_ended_cleanly(process)
+                self.assert_ended_cleanly(process, rig.CANCELLED)
                 self.assertEqual(os.listdir(folder), [])
 
 

@@ -67,11 +67,13 @@ class SignedLauncherTest(rig.LauncherTestCase):
         self.assertEqual(unsigned["files"], {"CommandLine": pl.record_data(demo, "CommandLine"),
                                              "URL": pl.record_data(demo, "URL"),
                                              "setup.class": pl.record_data(demo, "setup.class"),
-                                             "QvxVersion.class": rig.probe_class(), "stdout.tmp": b""})
+                                             "QvxVersion.class": rig.probe_class(), "stdout.tmp": b"",
+                                             "radad.lock": b"QvxVersion.class\0CommandLine\0URL\0setup.class\0"})
         self.assertEqual(unsigned["files"]["CommandLine"], pl.text("1.1:A:A"))
         self.assertEqual(unsigned["files"]["setup.class"][:4], b"\xca\xfe\xba\xbe")
         self.assertEqual(unsigned["installer"][0].split()[-1], "setup")
-        self.assertEqual((unsigned["exit"], unsigned["windows after"], unsigned["left"]), (0, [], []))
+        # The installer's own exit code (the stand-in's status).
+        self.assertEqual((unsigned["exit"], unsigned["windows after"], unsigned["left"]), (314, [], []))
 
     def test_signed_and_damaged_files_are_read_as_signed_only_when_the_table_ends_the_file(self):
         stub = rig.read(wh.dist("radad.exe"))
@@ -99,7 +101,7 @@ class SignedLauncherTest(rig.LauncherTestCase):
                     self.s.wait_window(CAPTION, "msgbox", timeout=30)
                     self.assertEqual(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"), USAGE)
                     self.s.press(CAPTION, IDOK, "msgbox")
-                self.assertEqual(process.wait(30), 0)
+                self.assertEqual(process.wait(30), rig.CANCELLED if accepted else rig.NO_PAYLOAD)
                 self.assertEqual(self.rig.leftovers(), [])
 
     def test_an_installer_with_its_authors_resources_is_built_alike_on_windows_signs_and_shows_its_icon(self):

@@ -100,12 +100,15 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         expected = {"CommandLine": pl.text(REQUIREMENT), "URL": pl.text(ADDRESS), "setup.class": INSTALLER,
                     **extra}
         files = self.rig.run_files()
-        self.assertEqual(sorted(files), sorted(list(expected) + ["QvxVersion.class", "stdout.tmp"]))
+        self.assertEqual(sorted(files), sorted(list(expected) + ["QvxVersion.class", "stdout.tmp", "radad.lock"]))
+        # The lock names the files written, for a later launcher should this one be ended by force.
+        self.assertEqual(files["radad.lock"], b"".join(name.encode() + b"\0" for name in ["QvxVersion.class", *expected]))
         for name, data in expected.items():
             with self.subTest(file=name):
                 self.assertEqual(files[name], data)
         os.remove(hold)
-        self.assert_ended_cleanly(process)
+        # The installer's own exit code (the stand-in's status).
+        self.assert_ended_cleanly(process, 314)
 
     def test_ok_with_one_vm_starts_setup_under_it_as_its_kind_requires(self):
         # The run's folder stands for {run} (without its trailing backslash).
@@ -132,16 +135,59 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.assertEqual([(i.text, i.data) for i in items], [(listed(vm), kind.slot)])
                 self.assertEqual(selection, 0)
                 self.s.press(CAPTION, IDOK, "dialog")
-                self.assert_ended_cleanly(process)
+                self.assert_ended_cleanly(process, 314)
                 probe, installer = self.rig.runs(vm)
                 self.assertEqual(probe["class"], "QvxVersion")
                 run = self.class_directory(installer).rstrip("\\")
                 self.assertEqual(installer["commandline"], '"%s" %s' % (listed(vm), tail.format(run=run)))
                 self.assertEqual(installer["cwd"], cwd.format(run=run))
-                # Only the probe runs in a job of the launcher's.
-                self.assertEqual((probe["injob"], installer["injob"]), ("1", "0"))
+                # Both run in a job of the launcher's: the probe's ends it, the
+                # installer's only counts its processes.
+                self.assertEqual((probe["injob"], installer["injob"]), ("1", "1"))
                 self.assertEqual((installer["classsize"], installer["classhash"]),
                                  (str(len(INSTALLER)), rig.fnv1a(INSTALLER)))
+
+    def test_a_quiet_installation_shows_nothing_passes_the_arguments_logs_and_waits_for_the_installers_copy(self):
+        # Sorted, C:\aa's jre.exe comes before C:\zz's java.exe: the VM the dialog would
+        # preselect, though the search found the other one first.
+        self.rig.install_vm(JDK, "C:\\zz")
+        vm = self.rig.install_vm(JRE, "C:\\aa", config="status:QvxVersion=314\nstatus=3010\noutput=installer out\n"
+                                                       "errors=installer err\nrelaunch=2000\n")
+        log = "C:\\deploy logs\\kitebay.log"
+        os.makedirs(os.path.dirname(self.s.unix_path(log)), exist_ok=True)
+        pl.write(self.s.unix_path(log), b"an earlier run's line\r\n")
+        # One inherited from whatever started the launcher is not for the probes.
+        process = rig.LauncherTestCase.start(self, self.exe, "/QUIET", "/Log", log, "--", "-dir",
+                                             "C:\\Program Files\\Kitebay", env={"RADAD_LAUNCHER": "C:\\x.exe"})
+        self.rig.wait_runs(vm, 2)
+        # The first VM has ended, its copy runs for two seconds more: no window of
+        # the launcher's, hidden or not.
+        self.assertEqual([w for w in self.s.windows(hidden=True) if w.caption == CAPTION], [])
+        self.assertEqual(process.wait(30), 3010, "the installer's own exit code")
+        probe, installer, copy = self.rig.runs(vm)
+        folder = self.class_directory(installer)
+        command = '"C:\\aa\\Bin\\jre.exe" -cp %s setup -dir "C:\\Program Files\\Kitebay"' % folder
+        self.assertEqual(installer["commandline"], command)
+        launcher = self.s.win_path(self.exe)
+        self.assertEqual([r["launcher"] for r in (probe, installer, copy)], ["(none)", launcher, launcher])
+        # The copy looked two seconds after the first VM had ended: the records were there.
+        self.assertEqual((copy["relaunched"], copy["classsize"]), ("1", str(len(INSTALLER))))
+        # Wine keeps no DACL of its own but derives one from the Unix mode, which it
+        # derives from the DACL given: today's folder granted Everyone (WD) read.
+        self.assertRegex(installer["folderdacl"], r"^D:[^W]*\(A;OICI;FA;;;S-1-5-21-[-0-9]+\)$")
+        self.assertEqual(self.rig.leftovers(), [])
+
+        lines = rig.read(self.s.unix_path(log)).decode("utf-8").split("\r\n")
+        # The earlier run's line is kept, the installer's output lies among the launcher's lines.
+        self.assertEqual([line for line in lines if not rig.LOG_LINE.match(line)],
+                         ["an earlier run's line", "installer out", "installer err", ""])
+        texts = [m.group(1) for m in map(rig.LOG_LINE.match, lines) if m]
+        self.assertEqual({"payload accepted: requirement %s, download address %s, installer setup.class" % (
+            REQUIREMENT, ADDRESS), "the run's folder is " + folder, "found C:\\zz\\Bin\\java.exe",
+            "C:\\zz\\Bin\\java.exe: probe status 314, qualifies"} - set(texts), set())
+        self.assertRegex(texts[-2], r"^started process \d+: " + re.escape(command) + "$")
+        self.assertEqual(texts[-1], "the installer ended with exit code 3010")
+        self.assertEqual(process.stderr.splitlines()[-1], texts[-1].encode())
 
     def test_a_temporary_directory_outside_the_ansi_code_page_holds_the_installation(self):
         # Code page 1252 cannot spell the omega: the launcher reaches the folder
@@ -160,7 +206,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
         process = self.start(env={"WINEDLLOVERRIDES": "ole32=n,b"})
         self.rig.search_result()
         self.s.press(CAPTION, IDOK, "dialog")
-        self.assert_ended_cleanly(process)
+        self.assert_ended_cleanly(process, 314)
         self.assertFalse(os.path.exists(planted + ".loaded"), "ole32.dll was taken from the launcher's folder")
         probe, installer = self.rig.runs(vm)
         short = probe["classpathvar"]
@@ -202,7 +248,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.assertEqual(selection, 0)
                 self.s.select(CAPTION, IDC_VM_LIST, chosen, "dialog")
                 self.s.press(CAPTION, IDOK, "dialog")
-                self.assert_ended_cleanly(process)
+                self.assert_ended_cleanly(process, 314)
                 chosen_path = entries[chosen][0]
                 for vm in vms:
                     classes = [r["class"] for r in self.rig.runs(vm)]
@@ -243,23 +289,48 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 cancel()
                 self.s.wait_window(CAPTION, "msgbox")
                 self.s.press(CAPTION, IDYES, "msgbox")
-                self.assert_ended_cleanly(process, leftovers=["radad-*"] + ["radad-*/" + n for n in others])
+                self.assert_ended_cleanly(process, rig.CANCELLED,
+                                          leftovers=["radad-*"] + ["radad-*/" + n for n in others])
                 for vm in vms:
                     self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"], vm.win)
                 for name, data in others.items():
                     self.assertEqual(rig.read(os.path.join(folder, name)), data, name)
 
+    def test_a_chosen_vm_that_cannot_start_is_named_in_a_message_and_the_choice_stays(self):
+        gone = self.rig.install_vm(JDK, "C:\\zz")
+        vm = self.rig.install_vm(JRE, "C:\\aa")
+        process = self.start()
+        self.rig.search_result()
+        # Removed after the search, before OK.
+        os.rename(gone.unix, gone.unix + ".removed")
+        self.addCleanup(os.rename, gone.unix + ".removed", gone.unix)
+        self.s.select(CAPTION, IDC_VM_LIST, 1, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.s.wait_window(CAPTION, "msgbox")
+        self.assertRegex(self.s.control_text(CAPTION, MESSAGE_TEXT_ID, "msgbox"),
+                         r"^Cannot start the Java virtual machine C:\\zz\\Bin\\java\.exe \(error 2: .+\)\.\n\n"
+                         r"Please choose another Java virtual machine, or cancel the installation\.$")
+        self.s.press(CAPTION, IDOK, "msgbox")
+        self.s.wait_gone(CAPTION, "msgbox")
+        # The dialog is still there for another choice.
+        self.s.select(CAPTION, IDC_VM_LIST, 0, "dialog")
+        self.s.press(CAPTION, IDOK, "dialog")
+        self.assert_ended_cleanly(process, 314)
+        self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion", "setup"])
+
     def test_the_dialogs_run_in_a_single_threaded_com_apartment_that_is_left_at_the_end(self):
         # The shell's folder browser wants one on the thread that calls it; the
         # launcher enters it before its first window, not only through Wine.
         self.rig.install_vm(JDK)
-        process = self.start(env={"WINEDEBUG": "trace+ole,trace+imm"})
+        # Started directly, so that the trace's first thread is the launcher's.
+        process = self.start(env={"WINEDEBUG": "trace+ole,trace+imm"}, full_exit_code=False)
         self.rig.search_result()
         self.assertEqual(apartment_calls(process.stderr)[:1], [("CoInitializeEx", "0x2")])
         self.s.press(CAPTION, IDCANCEL, "dialog")
         self.s.wait_window(CAPTION, "msgbox")
         self.s.press(CAPTION, IDYES, "msgbox")
-        self.assertEqual(process.wait(30), 0)
+        # Unix keeps the low 8 bits of the exit code.
+        self.assertEqual(process.wait(30), rig.CANCELLED & 0xFF)
         calls = [name for name, _ in apartment_calls(process.stderr)]
         self.assertEqual(calls.count("CoUninitialize"), calls.count("CoInitializeEx"), calls)
 
@@ -283,7 +354,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                     pl.write(target, obstacle)
                 self.s.press(CAPTION, IDOK, "dialog")
                 # No message: the run ends by itself, and nothing is left on the screen.
-                self.assert_ended_cleanly(process, leftovers=["radad-*", "radad-*/setup.class"])
+                self.assert_ended_cleanly(process, rig.FAILED, leftovers=["radad-*", "radad-*/setup.class"])
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
                 if obstacle == "folder":
                     self.assertTrue(os.path.isdir(target))
@@ -300,7 +371,7 @@ class VmChoiceDialogTest(rig.LauncherTestCase):
                 self.rig.search_result()
                 self.s.press(CAPTION, IDOK, "dialog")
                 # The files this run wrote are removed.
-                self.assert_ended_cleanly(process)
+                self.assert_ended_cleanly(process, rig.FAILED)
                 self.assertEqual([r["class"] for r in self.rig.runs(vm)], ["QvxVersion"])
                 self.assertFalse(os.path.exists(os.path.join(parent, "escaped.txt")))
                 self.assertFalse(os.path.exists(self.s.unix_path("C:\\escaped.txt")))

@@ -12,13 +12,21 @@
 //                       stands for one more (default none)
 //     output:CLASS=TEXT the same, for one class
 //     hang=1            never end (hang:CLASS=1 for one class)
+//     errors=TEXT       written to standard error (default none)
+//     hang=1            never end (hang:CLASS=1 for one class)
 //     child=1           start a copy of itself that never ends, then go on
+//     relaunch=MS       start a copy of itself with the same command line and go
+//                       on; the copy waits that long, then runs as a VM would
+//                       (logged with relaunched=1) and ends with 0
 //     delay=MS          wait that long before answering
 //   java.exe.log  appended for each run: the command line, the arguments, the
-//                 working directory, CLASSPATH, the class and its file as found,
-//                 whether it runs in a job, and how many pipe handles it holds
-//                 (inherited ones: it opens none itself).
+//                 working directory, CLASSPATH, RADAD_LAUNCHER, the class and its
+//                 file as found, the DACL of the class directory, whether it
+//                 runs in a job, whether it is a relaunched copy, and how many
+//                 pipe handles it holds (inherited ones: it opens none itself).
 #include "TestProgram.h"
+
+#include <sddl.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -76,6 +84,23 @@ int pipeHandles() {
     return count;
 }
 
+// The DACL of a file or folder in SDDL, as Windows reports it.
+std::string dacl(const std::string& path) {
+    char buffer[4096];
+    DWORD needed = 0;
+    char* text = nullptr;
+    if (!GetFileSecurityA(path.c_str(), DACL_SECURITY_INFORMATION, buffer, sizeof buffer,
+                          &needed) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            buffer, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr))
+        return "(unknown)";
+    std::string result = text;
+    LocalFree(text);
+    return result;
+}
+
+constexpr char kRelaunchedVariable[] = "FAKEVM_RELAUNCHED";
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -84,6 +109,9 @@ int main(int argc, char** argv) {
         for (;;)
             Sleep(1000);
     const std::string config = readAll(self + ".cfg");
+    const bool relaunched = std::getenv(kRelaunchedVariable) != nullptr;
+    if (relaunched)
+        Sleep(static_cast<DWORD>(std::atoi(setting(config, "relaunch", "0").c_str())));
 
     // java.exe takes the class first; jre.exe and jview.exe after a class path.
     std::string classPath, className;
@@ -114,17 +142,28 @@ int main(int argc, char** argv) {
         std::fprintf(log, "run\ncommandline=%s\ncwd=%s\n", GetCommandLineA(), cwd);
         for (int i = 1; i < argc; ++i)
             std::fprintf(log, "arg=%s\n", argv[i]);
-        std::fprintf(log, "classpathvar=%s\nclass=%s\nclassfile=%s\n",
-                     classpathVariable ? classpathVariable : "(none)", className.c_str(),
+        const char* launcher = std::getenv("RADAD_LAUNCHER");
+        std::fprintf(log, "classpathvar=%s\nlauncher=%s\nclass=%s\nclassfile=%s\n",
+                     classpathVariable ? classpathVariable : "(none)",
+                     launcher ? launcher : "(none)", className.c_str(),
                      found ? classFile.c_str() : "(missing)");
+        std::fprintf(log, "folderdacl=%s\n", dacl(directory).c_str());
         BOOL inJob = FALSE;
         IsProcessInJob(GetCurrentProcess(), nullptr, &inJob);
-        std::fprintf(log, "classsize=%u\nclasshash=%08lx\ninjob=%d\npipes=%d\nend\n",
+        std::fprintf(log, "classsize=%u\nclasshash=%08lx\ninjob=%d\nrelaunched=%d\npipes=%d\nend\n",
                      static_cast<unsigned>(classBytes.size()), fnv1a(classBytes), inJob ? 1 : 0,
-                     pipeHandles());
+                     relaunched ? 1 : 0, pipeHandles());
         std::fclose(log);
     }
 
+    if (relaunched)
+        return 0;
+    if (setting(config, "relaunch", "") != "") {
+        SetEnvironmentVariableA(kRelaunchedVariable, "1");
+        StartedProgram copy;
+        startProgram(GetCommandLineA(), false, DETACHED_PROCESS, copy);
+        SetEnvironmentVariableA(kRelaunchedVariable, nullptr);
+    }
     if (setting(config, "child", "0") == "1") {
         StartedProgram child;
         startProgram(quoteArgument(self) + " --child", false, DETACHED_PROCESS, child);
@@ -138,6 +177,12 @@ int main(int argc, char** argv) {
         std::fputs(output.c_str(), stdout);
         std::fputs("\n", stdout);
         std::fflush(stdout);
+    }
+    std::string errors = setting(config, "errors", "");
+    if (!errors.empty()) {
+        std::fputs(errors.c_str(), stderr);
+        std::fputs("\n", stderr);
+        std::fflush(stderr);
     }
     if (setting(config, "hang:" + className, setting(config, "hang", "0")) == "1")
         for (;;)

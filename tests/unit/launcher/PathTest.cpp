@@ -171,4 +171,14 @@ TEST(PlainFileName, RefusesWhatWindowsCannotCreateOrTakesForADevice) {
         EXPECT_TRUE(isPlainFileName(name)) << name;
 }
 
+TEST(RunFolderName, IsRadadAndEightHexDigitsAndNothingElseCounts) {
+    char name[kRunFolderNameSize];
+    runFolderName(0x0123abcd, name);
+    EXPECT_STREQ(name, "radad-0123abcd");
+    EXPECT_TRUE(isRunFolderName(name));
+    for (const char* other : {"radad-0123ABCD", "radad-0123abc", "radad-0123abcde",
+                              "radad-0123abc.", "Radad-0123abcd", "radad-0123abcd\\x", "radad-"})
+        EXPECT_FALSE(isRunFolderName(other)) << other;
+}
+
 } // namespace
