@@ -211,7 +211,7 @@ class NoVmDialogTest(rig.LauncherTestCase):
         self.assertNotEqual(self.controls()[IDOK].checked, -1, "the dialog does not answer during the probe")
         self.s.press(CAPTION, IDOK, "dialog")
         os.remove(vm.unix + ".hold")
-        self.assert_ended_cleanly(process)
+        self.assert_ended_cleanly(process, 314)
         self.assertEqual([r["commandline"] for r in self.rig.runs(vm)],
                          ['"%s" QvxVersion %s' % (vm.win, REQUIREMENT), '"%s" setup' % vm.win])
 
