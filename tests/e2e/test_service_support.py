@@ -6,6 +6,7 @@ the Service Control Manager. The stand-ins live in C:\\tools, apart from the
 image directory, so that a test always knows which batch files it wrote.
 """
 
+import filecmp
 import os
 import re
 import time
@@ -62,6 +63,14 @@ class ServicePrefix:
                 with open(path, "wb") as f:
                     f.write(content)
         exe = image_dir.rstrip("\\") + "\\Brisnode.exe"
+        # A copy already in place is kept, as on a machine where the service is
+        # installed again from the same folder: under load Wine rarely fails to
+        # start a program file replaced a moment before (CreateProcessA, also the
+        # Service Control Manager's, with 1359), and the file would change only
+        # its inode.
+        placed = self.session.unix_path(exe)
+        if os.path.exists(placed) and filecmp.cmp(wh.dist("Brisnode.exe"), placed, shallow=False):
+            return exe
         # Windows refuses to overwrite a program that runs. Under Wine an
         # overwrite in place truncates the file under the running service,
         # whose written pages then read back from the file (its critical section
