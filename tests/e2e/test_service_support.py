@@ -85,11 +85,14 @@ class ServicePrefix:
     def run_brisnode(self, args, timeout=60):
         """Runs Brisnode to its end through winctl exec, for its whole exit code.
         Under load Wine's CreateProcessA in winctl rarely fails with 1359 for a
-        program file replaced a moment before; Brisnode has not run then, and
-        is started once more."""
+        program file replaced a moment before, and the 64-bit loader rarely ends
+        a program with 1 before it has run (Brisnode itself says something
+        whenever it ends); it is then started once more."""
         for attempt in (1, 2):
             result = self.session.run(args, timeout=timeout, full_exit_code=True)
-            if attempt == 2 or not result.stderr.startswith(b"winctl: CreateProcessA failed"):
+            not_run = result.stderr.startswith(b"winctl: CreateProcessA failed") or (
+                result.returncode == 1 and not result.stdout and not result.stderr)
+            if attempt == 2 or not not_run:
                 return result
 
     def brisnode(self, test, exe, option, code=0, timeout=60):
