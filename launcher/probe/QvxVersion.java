@@ -43,7 +43,7 @@ public class QvxVersion {
                     continue;
                 }
             } else if (!version.startsWith("1.0") && !version.startsWith("A")) {
-                // Today's forms, against the VM's specification version: N+ for N
+                // Today's forms, against the VM's platform version: N+ for N
                 // or later, N-M for N to M, and 1.N+, the old spelling of N+ up to
                 // 1.8. The 1.0 and 1.1 generations have no such property, so they
                 // meet none of these.
@@ -66,11 +66,11 @@ public class QvxVersion {
                     }
                 }
                 int low = number(from);
-                String specification = System.getProperty("java.specification.version", "");
-                if (specification.startsWith("1.")) {
-                    specification = specification.substring(2, specification.length());
+                String platform = System.getProperty("java.specification.version", "");
+                if (platform.startsWith("1.")) {
+                    platform = platform.substring(2, platform.length());
                 }
-                int vm = number(specification);
+                int vm = number(platform);
                 if (low < 0 || low > highestLow || vm < low || vm > high) {
                     continue;
                 }

@@ -3,8 +3,8 @@
 // A requirement string is alternatives separated by blanks, each
 // VERSION:VENDOR:OS, read by the probe class exactly as here. The version is
 // one of the forms of old, which begin with "1.1" (a VM with the 1.1 class
-// library), "1.0" or "A" (any VM), or one of today's, against the VM's
-// java.specification.version ("1.8" counting as 8): "N+" (N or later), "1.N+"
+// library), "1.0" or "A" (any VM), or one of today's, against the Java
+// platform version the VM reports ("1.8" counting as 8): "N+" (N or later), "1.N+"
 // for N up to 8 (the old spelling of "N+"), "N-M" (N to M); N and M are whole
 // numbers of one to four digits. Vendor and os are prefixes of java.vendor and
 // os.name; "A", or nothing, accepts any.

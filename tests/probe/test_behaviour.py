@@ -6,8 +6,8 @@ Environment: JAVA (the java executable), PROBE_CLASS_FILE (the compiled probe),
 PROPERTY_AGENT_JAR (the agent that sets or removes system properties).
 
 What can be controlled on JDK 17: os.name follows -Dos.name; java.vendor and
-java.specification.version ignore -D (they stay the JDK's own, "17" for the
-latter), so those cases set them from a Java agent before main runs, which is
+the platform version ignore -D (they stay the JDK's own, "17" for the latter),
+so those cases set them from a Java agent before main runs, which is
 also how a case takes a property away. A 1.0
 class library is stood in for by --limit-modules java.base, which leaves
 java.awt.event.ActionEvent out of reach of Class.forName.
@@ -41,7 +41,7 @@ class Case:
     answer: str
     vendor: object = KEEP
     os_name: object = KEEP
-    specification: object = KEEP  # java.specification.version, "17" on this JVM
+    platform: object = KEEP  # the platform version, "17" on this JVM
     jvm_options: tuple = ()
 
 
@@ -90,15 +90,15 @@ CASES = [
     Case("skipped, not ended: a later alternative still matches", ("1.0:A", "1.0:A:A"), "YES"),
     Case("skipped, not ended: no colon then a match", ("A", "A:A:A"), "YES"),
 
-    # Today's forms, against the specification version.
+    # Today's forms, against the platform version.
     Case("N or later, met", ("8+:A:A",), "YES"),
     Case("N or later, not met", ("18+:A:A",), "NO"),
-    Case("1.N+ is N+", ("1.8+:A:A",), "YES", specification="1.8"),
-    Case("1.8 counts as 8", ("9+:A:A",), "NO", specification="1.8"),
+    Case("1.N+ is N+", ("1.8+:A:A",), "YES", platform="1.8"),
+    Case("1.8 counts as 8", ("9+:A:A",), "NO", platform="1.8"),
     Case("range, met at its upper end", ("11-17:A:A",), "YES"),
     Case("range, above it", ("8-16:A:A",), "NO"),
-    Case("no specification version meets no new form", ("0+:A:A", "0-9999:A:A"), "NO", specification=REMOVED),
-    Case("no specification version, the old forms as before", ("1.1:A:A",), "YES", specification=REMOVED),
+    Case("no platform version meets no new form", ("0+:A:A", "0-9999:A:A"), "NO", platform=REMOVED),
+    Case("no platform version, the old forms as before", ("1.1:A:A",), "YES", platform=REMOVED),
     Case("forms the probe does not know", ("1.9+:A:A", "17:A:A", "+:A:A", "17++:A:A", "00017+:A:A", "8-00017:A:A",
                                            "1.8-11:A:A", "17.0+:A:A", "17-11:A:A"), "NO"),
     Case("1.10+ is the 1.1 form: no ActionEvent, no VM", ("1.10+:A:A",), "NO", jvm_options=WITHOUT_DESKTOP),
@@ -139,9 +139,9 @@ class ProbeBehaviour(unittest.TestCase):
         if case.vendor is not KEEP:
             command.append(f"-javaagent:{self.agent}=java.vendor" + ("" if case.vendor is REMOVED else
                                                                      f"={case.vendor}"))
-        if case.specification is not KEEP:
+        if case.platform is not KEEP:
             command.append(f"-javaagent:{self.agent}=java.specification.version" +
-                           ("" if case.specification is REMOVED else f"={case.specification}"))
+                           ("" if case.platform is REMOVED else f"={case.platform}"))
         if case.os_name is REMOVED:
             command.append(f"-javaagent:{self.agent}=os.name")
         elif case.os_name is not KEEP:
