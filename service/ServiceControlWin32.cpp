@@ -176,9 +176,9 @@ ControlResult installService() {
     if (installedAlready) {
         if (GetLastError() != ERROR_SERVICE_EXISTS)
             return failed(Outcome::NotCreated);
-        ControlResult result = {};
-        if (!openService(opened, result))
-            return result;
+        opened.service.reset(OpenServiceA(opened.manager.get(), kServiceName, SERVICE_ALL_ACCESS));
+        if (!opened.service)
+            return failed(Outcome::ServiceNotOpened);
         // The copy that runs /install becomes the one the service runs, with
         // its folder's batch files: an installation that moved is followed.
         // Everything else that an administrator changed stays.
